@@ -1,0 +1,174 @@
+#include "input/fields.hpp"
+
+#include <charconv>
+#include <limits>
+#include <system_error>
+
+#include "driver/fatal.hpp"
+
+namespace tcsum {
+
+namespace {
+
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool isSign(char c) {
+  return c == '+' || c == '-';
+}
+bool isExponentLetter(char c) {
+  return c == 'E' || c == 'e' || c == 'D' || c == 'd';
+}
+
+// The field with its blanks removed; false when it is longer than any field.
+bool squeeze(std::string_view text, std::array<char, 32>& out, std::size_t& length) {
+  length = 0;
+  for (char c : text) {
+    if (c == ' ') continue;
+    if (length == out.size()) return false;
+    out[length++] = c;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool convertReal(std::string_view text, float& value) {
+  std::array<char, 32> squeezed;
+  std::size_t n = 0;
+  if (!squeeze(text, squeezed, n)) return false;
+  if (n == 0) {
+    value = 0.0f;
+    return true;
+  }
+
+  // Rebuild the number in the form std::from_chars reads: [-]mantissa[e[-]digits].
+  std::array<char, 40> normal;
+  std::size_t out = 0;
+  std::size_t i = 0;
+  if (isSign(squeezed[i])) {
+    if (squeezed[i] == '-') normal[out++] = '-';
+    ++i;
+  }
+  int32_t digits = 0;
+  bool point = false;
+  for (; i < n && (isDigit(squeezed[i]) || squeezed[i] == '.'); ++i) {
+    if (squeezed[i] == '.') {
+      if (point) return false;
+      point = true;
+    } else {
+      ++digits;
+    }
+    normal[out++] = squeezed[i];
+  }
+  if (digits == 0) return false;
+
+  bool negativeExponent = false;
+  if (i < n) {
+    if (isExponentLetter(squeezed[i]))
+      ++i;
+    else if (!isSign(squeezed[i]))
+      return false;
+    normal[out++] = 'e';
+    if (i < n && isSign(squeezed[i])) {
+      negativeExponent = squeezed[i] == '-';
+      if (negativeExponent) normal[out++] = '-';
+      ++i;
+    }
+    if (i == n) return false;
+    for (; i < n; ++i) {
+      if (!isDigit(squeezed[i])) return false;
+      normal[out++] = squeezed[i];
+    }
+  }
+
+  float parsed = 0.0f;
+  auto [end, ec] = std::from_chars(normal.data(), normal.data() + out, parsed);
+  if (ec == std::errc::result_out_of_range) {
+    // A field holds at most a few mantissa digits, so a value that does not
+    // fit a float is too large when its exponent is positive and too small
+    // (nearest float: zero) when it is negative.
+    if (!negativeExponent) return false;
+    value = normal[0] == '-' ? -0.0f : 0.0f;
+    return true;
+  }
+  if (ec != std::errc() || end != normal.data() + out) return false;
+  value = parsed;
+  return true;
+}
+
+bool convertInteger(std::string_view text, int32_t& value) {
+  std::array<char, 32> squeezed;
+  std::size_t n = 0;
+  if (!squeeze(text, squeezed, n)) return false;
+  if (n == 0) {
+    value = 0;
+    return true;
+  }
+  std::size_t start = isSign(squeezed[0]) ? 1 : 0;
+  if (start == n) return false;
+  for (std::size_t i = start; i < n; ++i)
+    if (!isDigit(squeezed[i])) return false;
+  // from_chars takes a leading minus but no plus.
+  std::size_t from = (squeezed[0] == '+') ? 1 : 0;
+  int32_t parsed = 0;
+  auto [end, ec] = std::from_chars(squeezed.data() + from, squeezed.data() + n, parsed);
+  if (ec != std::errc() || end != squeezed.data() + n) return false;
+  value = parsed;
+  return true;
+}
+
+std::string describeField(const Record& record, const Field& field) {
+  std::string out = "record " + std::to_string(record.number) + ", column";
+  if (field.first == field.last) {
+    out += " " + std::to_string(field.first);
+  } else {
+    out += "s " + std::to_string(field.first) + "-" + std::to_string(field.last);
+  }
+  out += " (";
+  out += field.name;
+  out += "): ";
+  out += quoted(record.columns(field.first, field.last));
+  return out;
+}
+
+std::string quoted(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte >= 32 && byte < 127) {
+      out += c;
+    } else {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 15];
+    }
+  }
+  out += '"';
+  return out;
+}
+
+void dataFileFault(const char* message, const std::string& detail) {
+  fatal(std::string(message) + ", unit " + std::to_string(kDataUnit) + ", file " + kDataFile +
+        ": " + detail);
+}
+
+float readReal(const Record& record, const Field& field) {
+  float value = 0.0f;
+  if (!convertReal(record.columns(field.first, field.last), value))
+    dataFileFault("input conversion error", describeField(record, field));
+  return value;
+}
+
+int32_t readInteger(const Record& record, const Field& field) {
+  int32_t value = 0;
+  if (!convertInteger(record.columns(field.first, field.last), value))
+    dataFileFault("input conversion error", describeField(record, field));
+  return value;
+}
+
+}  // namespace tcsum

@@ -1,0 +1,69 @@
+#pragma once
+// Conversion of the fixed-column fields of the data file.
+//
+// A record is one line of the file, padded with blanks to the widest column
+// any record kind reads, so a field never reaches past the record's end.
+// Numeric fields ignore blanks anywhere and read an all-blank field as 0.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tcsum {
+
+// The data file: unit 5 of the run, in the working directory.
+inline constexpr int32_t kDataUnit = 5;
+inline constexpr const char* kDataFile = "TALVEN";
+
+// Columns of the data file that any record kind reads (the detector text of
+// the first efficiency record ends in column 82).
+inline constexpr int32_t kRecordWidth = 82;
+
+struct Record {
+  std::array<char, kRecordWidth> text{};  // columns 1 ... kRecordWidth, blank-padded
+  int32_t number = 0;                     // line number in the data file, from 1
+
+  // Columns first ... last (1-based, inclusive) as they stand.
+  std::string_view columns(int32_t first, int32_t last) const {
+    return {text.data() + (first - 1), static_cast<std::size_t>(last - first + 1)};
+  }
+};
+
+// A field of a record kind: its columns and what it holds, for diagnostics.
+struct Field {
+  int32_t first;
+  int32_t last;
+  const char* name;
+};
+
+// Fw.0: a real number. Blanks are ignored anywhere; what remains is an
+// optional sign, digits with at most one decimal point (at least one digit),
+// and an optional exponent (E, e, D or d with an optionally signed integer,
+// or a sign and digits without a letter, as in 1.5+3). The value is the
+// nearest float; a value beyond the float range is an error, one too small
+// for it is a zero of the number's sign. Returns false when the text is not
+// such a number.
+bool convertReal(std::string_view text, float& value);
+
+// Iw: an optional sign and decimal digits, blanks ignored, all-blank 0.
+// Returns false for anything else, or for a value beyond 32 bits.
+bool convertInteger(std::string_view text, int32_t& value);
+
+// The same on a field of a record; a field that cannot be converted ends the
+// run with "input conversion error", naming the record, the columns, the
+// field and the text found.
+float readReal(const Record& record, const Field& field);
+int32_t readInteger(const Record& record, const Field& field);
+
+// Where a fault of a record lies, for the end of a diagnostic:
+// "record 12, columns 21-30 (intensity): \"  1.5x3   \"". Bytes that are not
+// printable ASCII are shown as escapes so the diagnostic stays one line.
+std::string describeField(const Record& record, const Field& field);
+
+// TEXT in double quotes, with the same escapes.
+std::string quoted(std::string_view text);
+
+// Ends the run with the diagnostic MESSAGE for the data file, followed by DETAIL.
+[[noreturn]] void dataFileFault(const char* message, const std::string& detail);
+
+}  // namespace tcsum

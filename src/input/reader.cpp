@@ -1,0 +1,128 @@
+#include "input/reader.hpp"
+
+#include <algorithm>
+#include <string>
+
+namespace tcsum {
+
+Record DataFile::next(const char* expecting) {
+  using Traits = std::streambuf::traits_type;
+  Record record;
+  record.text.fill(' ');
+  std::size_t length = 0;
+  char last = 0;
+  bool any = false;
+  for (auto c = in_.sbumpc(); c != Traits::eof(); c = in_.sbumpc()) {
+    any = true;
+    char byte = Traits::to_char_type(c);
+    if (byte == '\n') break;
+    if (length < record.text.size()) record.text[length] = byte;
+    ++length;
+    last = byte;
+  }
+  if (!any) {
+    dataFileFault("end-of-file during read",
+                  "after record " + std::to_string(records_) + ", expecting " + expecting);
+  }
+  // A CR ending the line belongs to the line end, not to the record.
+  if (last == '\r' && length <= record.text.size()) record.text[length - 1] = ' ';
+  record.number = ++records_;
+  return record;
+}
+
+void readEfficiencyBlock(DataFile& file, Store& s) {
+  using namespace layout;
+  Record first = file.next("the first record of the efficiency block");
+  s.EFF(1, 1) = readReal(first, kEffEnergy);
+  s.EFF(2, 1) = readReal(first, kEffTotal);
+  s.EFF(3, 1) = readReal(first, kEffPeak);
+  s.KDET1 = readInteger(first, kDetectorDigit1);
+  s.KDET = readInteger(first, kDetectorDigit2);
+  std::string_view text = first.columns(kDetectorText.first, kDetectorText.last);
+  std::copy(text.begin(), text.end(), s.DETTXT.begin());
+
+  for (int32_t i = 2;; ++i) {
+    Record r = file.next("an efficiency record");
+    float energy = readReal(r, kEffEnergy);
+    float total = readReal(r, kEffTotal);
+    float peak = readReal(r, kEffPeak);
+    int32_t continuation = readInteger(r, kContinuation);
+    if (i > kEffPoints) {
+      dataFileFault("index beyond the data store", "record " + std::to_string(r.number) +
+                                                       ", more than " + std::to_string(kEffPoints) +
+                                                       " records in the efficiency block");
+    }
+    s.EFF(1, i) = energy;
+    s.EFF(2, i) = total;
+    s.EFF(3, i) = peak;
+    if (continuation == 0) {
+      s.NEFF = i - 1;
+      return;
+    }
+  }
+}
+
+void readHeader(DataFile& file, Store& s) {
+  using namespace layout;
+  Record r = file.next("a data-set header");
+  std::string_view name = r.columns(kName.first, kName.last);
+  std::string_view mode = r.columns(kDecayMode.first, kDecayMode.last);
+  float ex = readReal(r, kXrayEnergy);
+  float omegak = readReal(r, kOmegaK);
+  std::copy(name.begin(), name.end(), s.DSNAME.begin());
+  std::copy(mode.begin(), mode.end(), s.DECMODE.begin());
+  s.EX = ex;
+  s.OMEGAK = omegak;
+}
+
+void readLevels(DataFile& file, Store& s) {
+  using namespace layout;
+  for (int32_t i = 1;; ++i) {
+    Record r = file.next("a level record");
+    float energy = readReal(r, kLevelEnergy);
+    float feeding = readReal(r, kFeeding);
+    float fraction = readReal(r, kCaptureFraction);
+    if (i > kLevels) {
+      dataFileFault("index beyond the data store", "record " + std::to_string(r.number) +
+                                                       ", more than " + std::to_string(kLevels) +
+                                                       " level records");
+    }
+    s.ELEV(i) = energy;
+    s.FEED(i) = feeding;
+    s.PK(i) = fraction;
+    if (i > 1 && energy == 0.0f) {
+      s.NLEV = i - 1;
+      return;
+    }
+  }
+}
+
+void readTransitions(DataFile& file, Store& s) {
+  using namespace layout;
+  for (;;) {
+    Record r = file.next("a transition record");
+    int32_t upper = readInteger(r, kUpperLevel);
+    int32_t lower = readInteger(r, kLowerLevel);
+    float energy = readReal(r, kGammaEnergy);
+    float intensity = readReal(r, kIntensity);
+    float alpha = readReal(r, kAlpha);
+    float alphak = readReal(r, kAlphaK);
+    auto checkLevelNumber = [&r](const Field& field, int32_t number) {
+      if (number < 1 || number > kLevels) {
+        dataFileFault(
+            "index beyond the data store",
+            describeField(r, field) + ", level number outside 1 ... " + std::to_string(kLevels));
+      }
+    };
+    checkLevelNumber(kUpperLevel, upper);
+    checkLevelNumber(kLowerLevel, lower);
+    s.EGAM(upper, lower) = energy;
+    s.XTR(upper, lower) = intensity;
+    s.ALPHA(upper, lower) = alpha;
+    s.ALPHAK(upper, lower) = alphak;
+    // Upper level 33, the last row of the store, ends the list.
+    if (upper == kLevels) return;
+  }
+}
+
+}  // namespace tcsum

@@ -1,0 +1,80 @@
+#include "input/fields.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cstdint>
+
+#include "driver/fatal.hpp"
+
+namespace tcsum {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+// Expected values are float literals of the same decimal number: the compiler's nearest float.
+// 16777217 = 2^24 + 1 is halfway between two floats and ties to the even one. The long text
+// lies 1E-25 above 1 + 2^-24, the midpoint of 1 and 1 + 2^-23 (via a double it would tie to 1).
+TEST(ConvertReal, NumberFormsAndRejects) {
+  const std::pair<const char*, float> cases[] = {
+      {"          ", 0.0f},
+      {" 1 17 3. 2", 1173.2f},
+      {"-12", -12.0f},
+      {"+.5", 0.5f},
+      {"5.", 5.0f},
+      {"1.5e+3", 1500.0f},
+      {"15D2", 1500.0f},
+      {"1.5d-3", 1.5e-3f},
+      {"1.5+3", 1500.0f},
+      {"-2.5 - 1", -0.25f},
+      {"1E-40", 1e-40f},
+      {"3.4028235E38", FLT_MAX},
+      {"16777217", 16777216.0f},
+      {"1.0000000596046447753906251", 1.00000011920928955078125f},
+  };
+  for (const auto& [text, expected] : cases) {
+    float value = -99.0f;
+    EXPECT_TRUE(convertReal(text, value) && value == expected) << text << " gave " << value;
+  }
+  // 3.4028236E38 lies above 2^128 - 2^103, the midpoint of FLT_MAX and 2^128.
+  for (const char* text : {"+", "-", ".", "-.", "E5", "1E", "1E+", "1.5+-3", "--1", "1.2.3",
+                           "1E2.5", "1,5", "1\t5", "INF", "NAN", "1E39", "3.4028236E38"}) {
+    float value = 0.0f;
+    EXPECT_FALSE(convertReal(text, value)) << text;
+  }
+}
+
+TEST(ConvertInteger, SignAndDigitsOnly) {
+  const std::pair<const char*, int32_t> cases[] = {
+      {"  ", 0}, {" 7", 7}, {"-1", -1}, {"+3", 3}, {"1 2", 12}, {"-2147483648", INT32_MIN}};
+  for (const auto& [text, expected] : cases) {
+    int32_t value = -99;
+    EXPECT_TRUE(convertInteger(text, value) && value == expected) << text << " gave " << value;
+  }
+  for (const char* text : {"+", "-", "1.", "1E1", "1-", "a", "\t1", "2147483648"}) {
+    int32_t value = 0;
+    EXPECT_FALSE(convertInteger(text, value)) << text;
+  }
+}
+
+TEST(ReadField, BadFieldStopsTheRunNamingRecordColumnsAndText) {
+  Record r;
+  r.text.fill(' ');
+  std::string_view(" 2x1      1173.2    1.5x3").copy(r.text.data(), 25);
+  r.number = 12;
+  EXPECT_EQ(readReal(r, {11, 20, "energy"}), 1173.2f);
+  const Field intensity{21, 30, "intensity"}, lower{3, 4, "lower level"};
+  auto stops = [](const char* where) {
+    return ::testing::ThrowsMessage<RunStop>(
+        AllOf(StartsWith("input conversion error, unit 5, file TALVEN"), HasSubstr(where)));
+  };
+  EXPECT_THAT([&] { readReal(r, intensity); },
+              stops("record 12, columns 21-30 (intensity): \"1.5x3     \""));
+  EXPECT_THAT([&] { readInteger(r, lower); },
+              stops("record 12, columns 3-4 (lower level): \"x1\""));
+}
+
+}  // namespace
+}  // namespace tcsum
