@@ -1,0 +1,61 @@
+#include "efficiency/eps.hpp"
+
+#include <cmath>
+
+#include "efficiency/quipol.hpp"
+
+namespace tcsum {
+
+namespace {
+constexpr float kScale = 0.001f;        // table values are per mille
+constexpr float kLinearBelow = 50.0f;   // straight lines below this energy
+constexpr float kLinearBelow7 = 81.0f;  // ... and below this one for detector code 7
+constexpr int32_t kWideLinearDetector = 7;
+constexpr float kLogLogAbove = 200.0f;  // log-log quadratic above this energy
+}  // namespace
+
+void buildLogTable(Store& s) {
+  for (int32_t j = 1; j <= 3; ++j) {
+    s.ELOG(j, 1) = std::log10(s.EFF(j, 2) / 2.0f);
+    for (int32_t i = 2; i <= s.NEFF; ++i)
+      s.ELOG(j, i) = std::log10(s.EFF(j, i));
+  }
+}
+
+float EPS(const Store& s, float E, int32_t MODE) {
+  if (E == 0.0f) return 0.0f;
+  const int32_t row = MODE + 1;
+
+  if ((s.KDET == kWideLinearDetector && E < kLinearBelow7) || E < kLinearBelow) {
+    // First point at or above E; NEFF + 1 (the record that closed the block)
+    // when E lies above every counted point.
+    int32_t i = 1;
+    while (i <= s.NEFF && !(E <= s.EFF(1, i)))
+      ++i;
+    // At or below the first point, the first segment is extended downwards
+    // and may not give a negative efficiency.
+    const bool belowTable = (i == 1);
+    if (belowTable) i = 2;
+    const float dE = s.EFF(1, i) - s.EFF(1, i - 1);
+    const float dY = s.EFF(row, i) - s.EFF(row, i - 1);
+    float result = ((E - s.EFF(1, i - 1)) * dY / dE + s.EFF(row, i - 1)) * kScale;
+    if (belowTable && result < 0.0f) result = 0.0f;
+    return result;
+  }
+
+  Vec<float, 3> VAL;
+  float extra = 0.0f;  // how far QUIPOL extrapolated; not needed here
+  if (E > kLogLogAbove && MODE == 2) {
+    VAL(1) = std::log10(E);
+    QUIPOL(s.ELOG, VAL, 3, s.NEFF, extra);
+    return std::pow(10.0f, VAL(3)) * kScale;
+  }
+
+  VAL(1) = E;
+  QUIPOL(s.EFF, VAL, 3, s.NEFF, extra);
+  float result = VAL(row) * kScale;
+  if (result < 0.0f) result = 0.0f;
+  return result;
+}
+
+}  // namespace tcsum

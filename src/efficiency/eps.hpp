@@ -1,0 +1,21 @@
+#pragma once
+// EPS: the detector's efficiency at a photon energy, from the efficiency
+// table of the data store.
+#include <cstdint>
+
+#include "driver/store.hpp"
+
+namespace tcsum {
+
+// Fills ELOG, the base-10 logarithms of the efficiency table used above
+// 200 keV for the full-energy peak: point 1 is point 2 halved on every axis,
+// points 2 ... NEFF are the table's own. Call it whenever EFF or NEFF change.
+void buildLogTable(Store& s);
+
+// The efficiency at energy E (keV) as a fraction of 1: MODE 1 total, MODE 2
+// full-energy peak. Below 50 keV (81 keV for detector code 7) a straight
+// line between neighbouring points; above 200 keV for the full-energy peak a
+// quadratic in log-log space; otherwise a quadratic, with negative results 0.
+float EPS(const Store& s, float E, int32_t MODE);
+
+}  // namespace tcsum

@@ -1,0 +1,44 @@
+// EPS: energy ranges and their thresholds, the log-log table, energies beyond the table.
+#include "efficiency/eps.hpp"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+namespace tcsum {
+namespace {
+
+TEST(Eps, RangesThresholdsAndTableEnds) {
+  // keV, total and peak efficiency x 10^3. Total row on g(E) = 500 - E^2 / 1600 up to 800 keV;
+  // peak row on f(E) = -0.01 E^2 + 2 E + 10 from 40 to 150 keV. Point 1 has no part in log-log.
+  const float table[9][3] = {{20, 499.75f, 6},    {40, 499, 74},        {60, 497.75f, 94},
+                             {100, 493.75f, 110}, {150, 485.9375f, 85}, {250, 460.9375f, 60},
+                             {500, 343.75f, 30},  {800, 100, 20},       {1000, 90, 15}};
+  // NEFF (point NEFF + 1 is the record that closed the block), KDET, E, MODE, expected.
+  const std::tuple<int32_t, int32_t, float, int32_t, float> cases[] = {
+      {8, 0, 0.0f, 1, 0.0f},          // zero energy (the line below would give 0.5005)
+      {8, 0, 10.0f, 1, 0.500125f},    // below the table, first segment: 499.75 + 10 * 0.75 / 20
+      {8, 0, 15.0f, 2, 0.0f},         // ... peak 6 - 5 * 68 / 20 < 0 gives 0
+      {8, 0, 49.99f, 2, 0.08399f},    // straight line: 74 + 9.99 * 20 / 20
+      {8, 0, 50.0f, 2, 0.09f},        // quadratic over 20, 40, 60: (-6 + 6 * 74 + 3 * 94) / 8
+      {3, 7, 80.0f, 2, 0.102f},       // straight line up to the closing record: 94 + 20 * 16 / 40
+      {8, 7, 81.0f, 2, 0.10639f},     // quadratic: f(81)
+      {8, 0, 200.0f, 2, 0.0683333f},  // quadratic over 100, 150, 250: -110/3 + 85 + 60/3
+      {8, 0, 200.1f, 2, 0.0700615f},  // log-log over 100, 150, 250 (python3); linear 0.0683084
+      {8, 0, 300.0f, 1, 0.44375f},    // g(300); log-log would give 0.437397
+      {8, 0, 1000.0f, 1, 0.0f},       // g(1000) = -125 gives 0
+      {3, 0, 250.0f, 2, 0.0822132f},  // log-log over 20 (point 2 halved), 40, 60 (python3)
+  };
+  Store s;
+  for (int32_t k = 0; k < 27; ++k)
+    s.EFF(k % 3 + 1, k / 3 + 1) = table[k / 3][k % 3];
+  for (const auto& [neff, kdet, e, mode, want] : cases) {
+    s.NEFF = neff;
+    s.KDET = kdet;
+    buildLogTable(s);
+    EXPECT_NEAR(EPS(s, e, mode), want, 1e-6f) << "E=" << e << " MODE=" << mode;
+  }
+}
+
+}  // namespace
+}  // namespace tcsum
