@@ -1,0 +1,52 @@
+#include <string>
+
+#include "decay/decay.hpp"
+#include "driver/fatal.hpp"
+#include "efficiency/eps.hpp"
+#include "input/fields.hpp"
+
+namespace tcsum {
+
+namespace {
+double wide(float x) {
+  return static_cast<double>(x);
+}
+}  // namespace
+
+// The formulas of this stage are evaluated in double; only what is stored is
+// rounded to float.
+void TRANSITIONS(Store& s, Report& report) {
+  for (int32_t J = 2; J <= s.NLEV; ++J) {
+    // Total intensity leaving level J, conversion electrons included.
+    float XSUM = 0.0f;
+    for (int32_t I = 1; I <= J - 1; ++I) {
+      XSUM = static_cast<float>((wide(s.ALPHA(J, I)) + 1.0) * wide(s.XTR(J, I)) + wide(XSUM));
+    }
+    if (XSUM == 0.0f) continue;
+
+    for (int32_t I = 1; I <= J - 1; ++I) {
+      if (s.XTR(J, I) == 0.0f) continue;
+      const double alpha = wide(s.ALPHA(J, I));
+      const float XIN = s.XTR(J, I);
+      s.XTR(J, I) = static_cast<float>((alpha + 1.0) * wide(XIN) / wide(XSUM));
+      s.EPSG = EPS(s, s.EGAM(J, I), 2);
+      s.EPSTG = EPS(s, s.EGAM(J, I), 1);
+      if (alpha + 1.0 == 0.0) {
+        fatal("total conversion coefficient ALPHA = -1 divides by zero, unit " +
+              std::to_string(kDataUnit) + ", file " + kDataFile + ": data set " +
+              quoted({s.DSNAME.data(), s.DSNAME.size()}) + ", transition " + std::to_string(J) +
+              " -> " + std::to_string(I));
+      }
+      const double xtr = wide(s.XTR(J, I));
+      // Gamma emitted and recorded in its full-energy peak.
+      s.BPEAK(J, I) = static_cast<float>(xtr / (alpha + 1.0) * wide(s.EPSG));
+      // Neither the gamma nor the K x-ray of the transition's K conversion detected.
+      const double xray = (wide(s.OMEGAK) * wide(s.ALPHAK(J, I))) * wide(s.EPSTX);
+      s.DMISS(J, I) = static_cast<float>((1.0 - (xray + wide(s.EPSTG)) / (alpha + 1.0)) * xtr);
+      writeTransitionRow(report, J, I, s.EGAM(J, I), XIN, s.ALPHA(J, I), s.ALPHAK(J, I), s.EPSTG,
+                         s.EPSG);
+    }
+  }
+}
+
+}  // namespace tcsum

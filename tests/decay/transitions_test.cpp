@@ -1,0 +1,25 @@
+#include <gtest/gtest.h>
+
+#include "decay/decay.hpp"
+#include "support/scheme.hpp"
+
+namespace tcsum::test {
+
+TEST(Transitions, ProbabilitiesDetectionAndTheIntensityAsRead) {
+  // From level 3: 3 -> 1 at 20 keV (EPST 0.2, EPS 0.1), intensity 30, ALPHA 1, ALPHAK 0.5, and
+  // 3 -> 2, intensity 20: XTR(3,1) = 2 x 30 / (60 + 20). BPEAK = XTR EPS / (1 + ALPHA),
+  // DMISS = XTR (1 - (OMEGAK ALPHAK EPSTX + EPST) / (1 + ALPHA)).
+  Store s = scheme({0.0f, 0.0f, 0.0f}, {{3, 1, 20.0f, 30.0f, 1.0f, 0.5f}, {3, 2, 40.0f, 20.0f}});
+  s.OMEGAK = 0.8f, s.EPSTX = 0.3f;
+  Report report;
+  TRANSITIONS(s, report);
+  EXPECT_NEAR(s.XTR(3, 1), 0.75, 1e-6);
+  EXPECT_NEAR(s.BPEAK(3, 1), 0.0375, 1e-6);  // 0.75 x 0.1 / 2
+  EXPECT_NEAR(s.DMISS(3, 1), 0.63, 1e-6);    // 0.75 (1 - (0.12 + 0.2) / 2)
+  // The row lists the intensity as read, not the probability.
+  EXPECT_EQ(report.contents().substr(0, report.contents().find("\r\n") + 2),
+            "             3 ->  1         20.000          30.000000           1.000000"
+            "           0.500000      2.000E-01   1.000E-01\r\n");
+}
+
+}  // namespace tcsum::test
