@@ -1,0 +1,114 @@
+// The run sequence over a data file of several data sets: what each data set
+// leaves in the data store, what is cleared between data sets, and the end
+// marker. (Stops on faults are covered by the bad-input table.)
+#include "driver/run.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace tcsum {
+namespace {
+
+// A three-point efficiency table (detector 14), then the data sets.
+const std::string kEfficiency =
+    "      10.0     200.0     150.0          14        TEST DETECTOR\n"
+    "     100.0     250.0     200.0          1\n"
+    "    1000.0     150.0      50.0          1\n"
+    "    2000.0     120.0      30.0          0\n";
+
+// Beta decay, four levels, with K conversion on 4 -> 3.
+const std::string kFirst =
+    "FIRST     B-            7.5       0.4\n"
+    "       0.0       0.0\n"
+    "    1300.0      10.0\n"
+    "    1500.0       0.0\n"
+    "    2500.0      90.0\n"
+    "       0.0\n"
+    " 2 1          1300.0      70.0\n"
+    " 4 3          1000.0      30.0       0.5       0.4\n"
+    " 3 2           200.0      30.0\n"
+    " 4 2          1200.0      60.0\n"
+    "33 1\n";
+
+// Electron capture, two levels; a name beginning with E is no end marker.
+const std::string kSecond =
+    "EU-2      EC            30.0      0.9\n"
+    "       0.0      20.0       0.8\n"
+    "     500.0      80.0       0.7\n"
+    "       0.0\n"
+    " 2 1           500.0      80.0\n"
+    "33 1\n";
+
+struct Seen {
+  std::string name;
+  int32_t NLEV, IDAY, IMONTH, IYEAR;
+  float XTR43, XTR42, ALPHA43, EGAM43, RATE43, EPSTX;
+};
+
+std::vector<Seen> runOn(const std::string& text, Report& report) {
+  Store store;
+  std::vector<Seen> seen;
+  std::istringstream data(text);
+  run(
+      store, data, report,
+      [] {
+        return CalendarDate{5, 3, 2027};
+      },
+      [&seen](const Store& s) {
+        seen.push_back({std::string(s.DSNAME.data(), 8), s.NLEV, s.IDAY, s.IMONTH, s.IYEAR,
+                        s.XTR(4, 3), s.XTR(4, 2), s.ALPHA(4, 3), s.EGAM(4, 3), s.RATE(4, 3),
+                        s.EPSTX});
+      });
+  return seen;
+}
+
+TEST(Run, EachDataSetStartsFromAClearedStore) {
+  Report report;
+  auto seen = runOn(kEfficiency + kFirst + kSecond + "E\n", report);
+  ASSERT_EQ(seen.size(), 2u);
+
+  EXPECT_EQ(seen[0].name, "FIRST   ");
+  EXPECT_EQ(seen[0].NLEV, 4);
+  // Level 4 decays by 4 -> 3 (30 x 1.5 = 45) and 4 -> 2 (60): probabilities 45/105, 60/105.
+  EXPECT_FLOAT_EQ(seen[0].XTR43, 45.0f / 105.0f);
+  EXPECT_FLOAT_EQ(seen[0].XTR42, 60.0f / 105.0f);
+  EXPECT_EQ(seen[0].ALPHA43, 0.5f);
+  EXPECT_GT(seen[0].RATE43, 0.0f);
+  EXPECT_GT(seen[0].EPSTX, 0.0f);
+
+  // The second data set has two levels: the transition arrays of the first
+  // are cleared, the energies of its absent transitions are left as they were.
+  EXPECT_EQ(seen[1].name, "EU-2    ");
+  EXPECT_EQ(seen[1].NLEV, 2);
+  EXPECT_EQ(seen[1].XTR43, 0.0f);
+  EXPECT_EQ(seen[1].ALPHA43, 0.0f);
+  EXPECT_EQ(seen[1].RATE43, 0.0f);
+  EXPECT_EQ(seen[1].EGAM43, 1000.0f);
+  for (const Seen& s : seen) {
+    EXPECT_EQ(s.IDAY, 5);
+    EXPECT_EQ(s.IMONTH, 3);
+    EXPECT_EQ(s.IYEAR, 2027);
+  }
+
+  // One report, each data set with its own date heading, in data-set order.
+  const std::string& text = report.contents();
+  const auto first = text.find("FIRST");
+  const auto second = text.find("EU-2");
+  const auto secondDate = text.find("Rechendatum:  5. 3.2027", first);
+  EXPECT_LT(first, secondDate);
+  EXPECT_LT(secondDate, second);
+  EXPECT_EQ(text.rfind("Rechendatum:"), secondDate);
+}
+
+TEST(Run, EndMarkerFirstWritesNoReport) {
+  Report report;
+  EXPECT_TRUE(runOn(kEfficiency + "E         EC            1.0       1.0\n", report).empty());
+  EXPECT_FALSE(report.isOpen());
+  EXPECT_TRUE(report.contents().empty());
+}
+
+}  // namespace
+}  // namespace tcsum
