@@ -30,6 +30,16 @@ Record DataFile::next(const char* expecting) {
   return record;
 }
 
+namespace {
+// A list that runs past the store's capacity; its last record has been
+// converted first, so a bad field in it is reported as such.
+[[noreturn]] void refuseBeyondStore(const Record& r, int32_t capacity, const char* records) {
+  dataFileFault(
+      "index beyond the data store",
+      "record " + std::to_string(r.number) + ", more than " + std::to_string(capacity) + records);
+}
+}  // namespace
+
 void readEfficiencyBlock(DataFile& file, Store& s) {
   using namespace layout;
   Record first = file.next("the first record of the efficiency block");
@@ -47,11 +57,7 @@ void readEfficiencyBlock(DataFile& file, Store& s) {
     float total = readReal(r, kEffTotal);
     float peak = readReal(r, kEffPeak);
     int32_t continuation = readInteger(r, kContinuation);
-    if (i > kEffPoints) {
-      dataFileFault("index beyond the data store", "record " + std::to_string(r.number) +
-                                                       ", more than " + std::to_string(kEffPoints) +
-                                                       " records in the efficiency block");
-    }
+    if (i > kEffPoints) refuseBeyondStore(r, kEffPoints, " records in the efficiency block");
     s.EFF(1, i) = energy;
     s.EFF(2, i) = total;
     s.EFF(3, i) = peak;
@@ -82,11 +88,7 @@ void readLevels(DataFile& file, Store& s) {
     float energy = readReal(r, kLevelEnergy);
     float feeding = readReal(r, kFeeding);
     float fraction = readReal(r, kCaptureFraction);
-    if (i > kLevels) {
-      dataFileFault("index beyond the data store", "record " + std::to_string(r.number) +
-                                                       ", more than " + std::to_string(kLevels) +
-                                                       " level records");
-    }
+    if (i > kLevels) refuseBeyondStore(r, kLevels, " level records");
     s.ELEV(i) = energy;
     s.FEED(i) = feeding;
     s.PK(i) = fraction;
