@@ -21,8 +21,10 @@ namespace tcsum {
 namespace {
 
 // The arrays that start every data set at zero. ELEV, FEED, PK and EGAM are
-// overwritten by the reads and only used where XTR is set; entries 34 ... 60
-// of the sub-level arrays are set before they are read.
+// overwritten by the reads and only used where XTR is set. Entries 34 ... 60
+// of the sub-level arrays are not cleared: every electron-capture data set
+// sets the same pattern of them (the capture and transition steps of its own
+// levels) before reading them, and the others are never set, so stay 0.
 void clearDataSet(Store& s) {
   for (int32_t I = 1; I <= kLevels; ++I) {
     s.NBELOW(I) = 0.0f;

@@ -67,12 +67,26 @@ void Report::writeOut() {
     ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      int error = errno;
-      buffer_.erase(0, done);
+      const int error = errno;
+      // The file takes no more (disk full, size limit): cut it back to the
+      // end of the last whole record, so no half record is left, and close
+      // it, so the fault is reported once.
+      std::size_t keep = 0;
+      if (done > 0) {
+        const std::size_t lastEnd = buffer_.rfind('\n', done - 1);
+        if (lastEnd != std::string::npos) keep = lastEnd + 1;
+      }
+      if (::ftruncate(fd_, static_cast<off_t>(onDisk_ + keep)) != 0) {
+        // The write fault is the one to report; a failed cut changes nothing in it.
+      }
+      ::close(fd_);
+      fd_ = -1;
+      buffer_.clear();
       reportFault("cannot write report", error);
     }
     done += static_cast<std::size_t>(n);
   }
+  onDisk_ += buffer_.size();
   buffer_.clear();
 }
 

@@ -44,6 +44,7 @@ class Report {
   std::string path_;
   std::string buffer_;
   int fd_ = -1;
+  std::size_t onDisk_ = 0;  // bytes written to the file, whole records only
   bool open_ = false;
 };
 

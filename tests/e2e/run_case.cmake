@@ -14,6 +14,9 @@
 #                                    place before the run: file, read-only,
 #                                    directory or dangling-link; it must be
 #                                    left exactly as it was
+#               file-size-limit      the run may write files of at most this
+#                                    many 512-byte blocks (ulimit -f), as on a
+#                                    full disk
 #   WORK_DIR  the scratch folder (emptied first)
 cmake_minimum_required(VERSION 3.25)
 
@@ -43,7 +46,14 @@ if(EXISTS "${CASE_DIR}/existing-report")
   endif()
 endif()
 
-execute_process(COMMAND "${PROGRAM}" WORKING_DIRECTORY "${WORK_DIR}"
+set(command "${PROGRAM}")
+if(EXISTS "${CASE_DIR}/file-size-limit")
+  file(STRINGS "${CASE_DIR}/file-size-limit" blocks LIMIT_COUNT 1)
+  # Past the limit write() fails with EFBIG instead of raising SIGXFSZ (the
+  # commands are joined by && because a ; would split the CMake list).
+  set(command sh -c "trap '' XFSZ && ulimit -f ${blocks} && exec \"$0\"" "${PROGRAM}")
+endif()
+execute_process(COMMAND ${command} WORKING_DIRECTORY "${WORK_DIR}"
                 RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 
 set(expected_status 0)
