@@ -20,8 +20,11 @@ bool isExponentLetter(char c) {
   return c == 'E' || c == 'e' || c == 'D' || c == 'd';
 }
 
+// The most characters other than blanks a numeric field may hold.
+constexpr std::size_t kSqueezed = 32;
+
 // The field with its blanks removed; false when it is longer than any field.
-bool squeeze(std::string_view text, std::array<char, 32>& out, std::size_t& length) {
+bool squeeze(std::string_view text, std::array<char, kSqueezed>& out, std::size_t& length) {
   length = 0;
   for (char c : text) {
     if (c == ' ') continue;
@@ -31,10 +34,49 @@ bool squeeze(std::string_view text, std::array<char, 32>& out, std::size_t& leng
   return true;
 }
 
+// The common plain decimals of a data file, [sign] digits [. digits] with
+// blanks anywhere and no exponent, whose digits as an integer M stay below
+// 2^24 with K <= 10 of them after the point. Their value is M / 10^K; both M
+// and 10^K = 2^K * 5^K (5^10 < 2^24) are floats exactly, and one float
+// division rounds the exact quotient to the nearest float, halfway cases to
+// even, which is the value std::from_chars gives for the text. Returns false,
+// leaving VALUE alone, for any other text (and for one too long to squeeze).
+bool plainDecimal(std::string_view text, float& value) {
+  static constexpr float kPower[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                     1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+  if (text.size() > kSqueezed) return false;
+  bool negative = false;
+  bool started = false;  // a sign, digit or point seen
+  uint32_t m = 0;
+  int32_t digits = 0;
+  int32_t beforePoint = -1;  // digits before the point; -1 while no point is seen
+  for (char c : text) {
+    if (c == ' ') continue;
+    if (isDigit(c)) {
+      m = m * 10 + static_cast<uint32_t>(c - '0');
+      if (m >= (1u << 24)) return false;
+      ++digits;
+    } else if (c == '.' && beforePoint < 0) {
+      beforePoint = digits;
+    } else if (isSign(c) && !started) {
+      negative = c == '-';
+    } else {
+      return false;
+    }
+    started = true;
+  }
+  const int32_t decimals = beforePoint < 0 ? 0 : digits - beforePoint;
+  if (digits == 0 || decimals > 10) return false;
+  const float magnitude = static_cast<float>(m) / kPower[decimals];
+  value = negative ? -magnitude : magnitude;
+  return true;
+}
+
 }  // namespace
 
 bool convertReal(std::string_view text, float& value) {
-  std::array<char, 32> squeezed;
+  if (plainDecimal(text, value)) return true;
+  std::array<char, kSqueezed> squeezed;
   std::size_t n = 0;
   if (!squeeze(text, squeezed, n)) return false;
   if (n == 0) {
@@ -98,7 +140,7 @@ bool convertReal(std::string_view text, float& value) {
 }
 
 bool convertInteger(std::string_view text, int32_t& value) {
-  std::array<char, 32> squeezed;
+  std::array<char, kSqueezed> squeezed;
   std::size_t n = 0;
   if (!squeeze(text, squeezed, n)) return false;
   if (n == 0) {

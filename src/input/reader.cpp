@@ -1,24 +1,42 @@
 #include "input/reader.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace tcsum {
 
+bool DataFile::refill() {
+  next_ = 0;
+  end_ =
+      static_cast<std::size_t>(in_.sgetn(block_.data(), static_cast<std::streamsize>(kBlockSize)));
+  return end_ > 0;
+}
+
 Record DataFile::next(const char* expecting) {
-  using Traits = std::streambuf::traits_type;
   Record record;
   record.text.fill(' ');
-  std::size_t length = 0;
-  char last = 0;
+  std::size_t length = 0;  // bytes of the line so far, of which the first columns are kept
+  char last = 0;           // the line's last byte before its LF
   bool any = false;
-  for (auto c = in_.sbumpc(); c != Traits::eof(); c = in_.sbumpc()) {
+  // Pieces of the line up to its LF or the end of the file, one per block.
+  while (next_ < end_ || refill()) {
     any = true;
-    char byte = Traits::to_char_type(c);
-    if (byte == '\n') break;
-    if (length < record.text.size()) record.text[length] = byte;
-    ++length;
-    last = byte;
+    const char* from = block_.data() + next_;
+    const std::size_t left = end_ - next_;
+    const auto* lf = static_cast<const char*>(std::memchr(from, '\n', left));
+    const std::size_t piece = lf != nullptr ? static_cast<std::size_t>(lf - from) : left;
+    if (length < record.text.size()) {
+      const std::size_t kept = std::min(piece, record.text.size() - length);
+      std::copy(from, from + kept, record.text.data() + length);
+    }
+    if (piece > 0) last = from[piece - 1];
+    length += piece;
+    next_ += piece;
+    if (lf != nullptr) {
+      ++next_;
+      break;
+    }
   }
   if (!any) {
     dataFileFault("end-of-file during read",

@@ -1,7 +1,9 @@
 #pragma once
 // The data-file reader: the record kinds of the data file, field by field,
 // and where each value lands in the data store.
+#include <cstddef>
 #include <istream>
+#include <vector>
 
 #include "driver/store.hpp"
 #include "input/fields.hpp"
@@ -12,6 +14,10 @@ namespace tcsum {
 // right before the LF, or at the end of a last line without LF, is dropped;
 // every other byte is data. Columns beyond those any record kind reads are
 // not kept.
+//
+// The file is read ahead in blocks of fixed size, so memory stays the same
+// however long a line is; the run reads the file in order, one DataFile per
+// stream.
 class DataFile {
  public:
   explicit DataFile(std::istream& in) : in_(*in.rdbuf()) {}
@@ -21,7 +27,14 @@ class DataFile {
   Record next(const char* expecting);
 
  private:
+  // Reads the next block of the file; false at its end.
+  bool refill();
+
+  static constexpr std::size_t kBlockSize = 4096;
   std::streambuf& in_;
+  std::vector<char> block_ = std::vector<char>(kBlockSize);
+  std::size_t next_ = 0;  // the bytes next_ ... end_ - 1 of the block are still to be read
+  std::size_t end_ = 0;
   int32_t records_ = 0;
 };
 

@@ -3,8 +3,10 @@
 // descriptor of the layout notation: nX, quoted text, Iw, Fw.d, 1P Ew.d, Aw
 // and the record end "/". Fields are right-aligned; a value too wide for its
 // field fills it with asterisks and the record goes on. Numbers are formed
-// from the exact value of the float by std::to_chars (correctly rounded,
-// halfway cases to even, locale-independent).
+// from the exact value of the float, correctly rounded with halfway cases to
+// even and independent of the locale: by exact integer arithmetic where the
+// scaled value fits a double exactly, else by std::to_chars, with the same
+// digits either way.
 #include <cstdint>
 #include <string>
 #include <string_view>

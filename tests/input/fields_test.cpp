@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <cmath>
 #include <cstdint>
+#include <string>
 
 #include "driver/fatal.hpp"
 
@@ -33,11 +35,24 @@ TEST(ConvertReal, NumberFormsAndRejects) {
       {"3.4028235E38", FLT_MAX},
       {"16777217", 16777216.0f},
       {"1.0000000596046447753906251", 1.00000011920928955078125f},
+      // Edges of the shortcut for plain decimals (digits below 2^24, at most 10 decimals). The
+      // digits 16777217 are no float: as 16777216 / 10 they would give 1677721.625, while
+      // 1677721.75 is nearest. With 11 decimals, a division by float(1E11) = 99999997952 would
+      // give 2.1470001E-8 (python3, Fraction), not the nearest 2.1469999E-8.
+      {"16777215", 16777215.0f},
+      {"1677721.7", 1677721.75f},
+      {"-.0000000001", -1e-10f},
+      {"0.00000002147", 2.147e-8f},
   };
   for (const auto& [text, expected] : cases) {
     float value = -99.0f;
     EXPECT_TRUE(convertReal(text, value) && value == expected) << text << " gave " << value;
   }
+  float zero = 0.0f, seven = 0.0f;
+  EXPECT_TRUE(convertReal("- 0.0", zero) && std::signbit(zero));
+  // Blanks do not count against the 32 characters a field may hold.
+  EXPECT_TRUE(convertReal(std::string(39, ' ') + "7", seven) && seven == 7.0f);
+  EXPECT_FALSE(convertReal(std::string(32, '0') + "1", seven));
   // 3.4028236E38 lies above 2^128 - 2^103, the midpoint of FLT_MAX and 2^128.
   for (const char* text : {"+", "-", ".", "-.", "E5", "1E", "1E+", "1.5+-3", "--1", "1.2.3",
                            "1E2.5", "1,5", "1\t5", "INF", "NAN", "1E39", "3.4028236E38"}) {

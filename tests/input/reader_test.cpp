@@ -44,6 +44,19 @@ TEST(DataFile, RecordsAndLineEnds) {
               stops("end-of-file during read, unit 5, file TALVEN"));
 }
 
+TEST(DataFile, LinesAcrossReadBlocks) {
+  // Read blocks are 4096 bytes: the CR of "AB\r\n" ends the first block and its LF starts the
+  // second; the next line is longer than two blocks and keeps its first 82 columns.
+  std::istringstream in(std::string(4092, 'x') + "\nAB\r\n" + std::string(9000, 'y') + "z\nC");
+  DataFile file(in);
+  EXPECT_EQ(file.next("a record").columns(1, 1), "x");
+  EXPECT_EQ(file.next("a record").columns(1, 3), "AB ");
+  Record longLine = file.next("a record");
+  EXPECT_EQ(longLine.columns(81, 82), "yy");
+  EXPECT_EQ(longLine.number, 3);
+  EXPECT_EQ(file.next("a record").columns(1, 2), "C ");
+}
+
 struct Reader : ::testing::Test {
   Store s;
   // Reading TEXT into the store with READER, as a callable for the stop matchers.

@@ -25,11 +25,12 @@ std::string field(char kind, int32_t w, int32_t d, float value) {
 }
 
 // The exact binary value decides each rounding (python3: Decimal of the float32-rounded value):
-// 9.9996f = 9.99960041, 9.996f = 9.99600029, 0.145f = 0.14499999, 0.012345f = 0.0123450002;
-// 0.125, 0.375 and 1.25 are exact halfway cases, rounded to even. F keeps the 0 before the point,
-// so -0.421 does not fit F5.3. The smallest, smallest normal and largest floats are
-// 1.40129846E-45, 1.17549435E-38 and 3.40282347E+38. Values that are not finite are written as
-// the long word where it fits, else the short one, else asterisks.
+// 9.9996f = 9.99960041, 9.996f = 9.99600029, 0.145f = 0.14499999, 0.012345f = 0.0123450002; 0.125,
+// 0.375, 1.25, 9999.5 and 12345 are exact halfway cases, rounded to even; 1E-9f is 9.99999972E-10
+// (E values from 10^(d-12) to below 10^(d+1) take a shorter way; 9999.5, 12345 and 1E-9 lie at its
+// ends). F keeps the 0 before the point, so -0.421 does not fit F5.3. The smallest, smallest normal
+// and largest floats are 1.40129846E-45, 1.17549435E-38 and 3.40282347E+38. Values that are not
+// finite are written as the long word where it fits, else the short one, else asterisks.
 TEST(FieldWriters, EditDescriptorsAtTheirEdges) {
   const struct {
     char kind;
@@ -50,6 +51,9 @@ TEST(FieldWriters, EditDescriptorsAtTheirEdges) {
       {'E', 10, 2, 9.996f, "  1.00E+01"}, {'E', 10, 2, -9.996f, " -1.00E+01"},
       {'E', 8, 2, 9.996f, "1.00E+01"}, {'E', 7, 2, 9.996f, "*******"},
       {'E', 8, 1, 1.25f, " 1.2E+00"}, {'E', 12, 3, Limits::denorm_min(), "   1.401E-45"},
+      {'E', 8, 1, 0.125f, " 1.2E-01"}, {'E', 8, 1, 0.375f, " 3.8E-01"},
+      {'E', 12, 3, 9999.5f, "   1.000E+04"}, {'E', 12, 3, 12345.0f, "   1.234E+04"},
+      {'E', 12, 3, 1e-9f, "   1.000E-09"},
       {'E', 10, 2, Limits::min(), "  1.18E-38"}, {'E', 12, 3, Limits::max(), "   3.403E+38"},
       {'F', 10, 3, Limits::quiet_NaN(), "       NaN"}, {'E', 2, 1, Limits::quiet_NaN(), "**"},
       {'F', 9, 3, kInf, " Infinity"}, {'E', 7, 1, kInf, "    Inf"}, {'F', 2, 1, kInf, "**"},
