@@ -1,5 +1,6 @@
 #include "report/format.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -150,41 +151,38 @@ void appendI(std::string& out, int32_t w, int32_t value) {
   place(out, w, {buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data())});
 }
 
-void appendF(std::string& out, int32_t w, int32_t d, float value) {
-  if (!std::isfinite(value)) {
-    placeNonFinite(out, w, value);
-    return;
-  }
-  if (fixedDigits(out, w, d, value)) return;
-  // The largest float has 39 integer digits; the report asks for at most 6 decimals.
-  std::array<char, 64> buffer;
-  auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                              std::chars_format::fixed, d);
-  if (result.ec != std::errc()) {
-    out.append(static_cast<std::size_t>(w), '*');
-    return;
-  }
-  place(out, w, {buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data())});
-}
+namespace {
 
-void appendE(std::string& out, int32_t w, int32_t d, float value) {
-  if (!std::isfinite(value)) {
-    placeNonFinite(out, w, value);
-    return;
-  }
-  if (scientificDigits(out, w, d, value)) return;
+// A finite value in FORMAT with D decimals by std::to_chars, where the exact
+// shortcuts above do not reach (the largest float has 39 integer digits).
+void placeByToChars(std::string& out, int32_t w, int32_t d, float value, std::chars_format format) {
   std::array<char, 64> buffer;
-  auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                              std::chars_format::scientific, d);
+  auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, format, d);
   if (result.ec != std::errc()) {
     out.append(static_cast<std::size_t>(w), '*');
     return;
   }
   // to_chars writes the exponent as e, its sign and at least two digits.
-  for (char* c = buffer.data(); c != result.ptr; ++c) {
-    if (*c == 'e') *c = 'E';
-  }
+  std::replace(buffer.data(), result.ptr, 'e', 'E');
   place(out, w, {buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data())});
+}
+
+}  // namespace
+
+void appendF(std::string& out, int32_t w, int32_t d, float value) {
+  if (!std::isfinite(value)) {
+    placeNonFinite(out, w, value);
+  } else if (!fixedDigits(out, w, d, value)) {
+    placeByToChars(out, w, d, value, std::chars_format::fixed);
+  }
+}
+
+void appendE(std::string& out, int32_t w, int32_t d, float value) {
+  if (!std::isfinite(value)) {
+    placeNonFinite(out, w, value);
+  } else if (!scientificDigits(out, w, d, value)) {
+    placeByToChars(out, w, d, value, std::chars_format::scientific);
+  }
 }
 
 }  // namespace tcsum
