@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
+
 #include "decay/decay.hpp"
 #include "support/scheme.hpp"
 
@@ -20,6 +23,23 @@ TEST(Transitions, ProbabilitiesDetectionAndTheIntensityAsRead) {
   EXPECT_EQ(report.contents().substr(0, report.contents().find("\r\n") + 2),
             "             3 ->  1         20.000          30.000000           1.000000"
             "           0.500000      2.000E-01   1.000E-01\r\n");
+}
+
+TEST(Transitions, DoubleEvaluationRoundedOnlyWhenStored) {
+  // Expected bits: tests/reference/reference.py, "transitions from level 3"; evaluating BPEAK or
+  // DMISS in float changes both of them.
+  Store s = scheme({0.0f, 0.0f, 0.0f}, {{3, 1, 46.68f, 42.47f, 0.892f, 0.714f},
+                                        {3, 2, 45.87f, 52.08f, 1.005f, 0.804f}});
+  s.OMEGAK = 0.8942f, s.EPSTX = 0.2428f;
+  Report report;
+  TRANSITIONS(s, report);
+  auto bits = [](float x) { return std::bit_cast<uint32_t>(x); };
+  EXPECT_EQ(bits(s.XTR(3, 1)), 0x3edea7ccu);
+  EXPECT_EQ(bits(s.BPEAK(3, 1)), 0x3d5bbca7u);
+  EXPECT_EQ(bits(s.DMISS(3, 1)), 0x3e957a74u);
+  EXPECT_EQ(bits(s.XTR(3, 2)), 0x3f10ac1au);
+  EXPECT_EQ(bits(s.BPEAK(3, 2)), 0x3d846431u);
+  EXPECT_EQ(bits(s.DMISS(3, 2)), 0x3ec5f549u);
 }
 
 }  // namespace tcsum::test

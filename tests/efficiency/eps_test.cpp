@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
 #include <tuple>
 
 namespace tcsum {
@@ -38,6 +40,24 @@ TEST(Eps, RangesThresholdsAndTableEnds) {
     buildLogTable(s);
     EXPECT_NEAR(EPS(s, e, mode), want, 1e-6f) << "E=" << e << " MODE=" << mode;
   }
+}
+
+TEST(Eps, StraightLineBitForBit) {
+  // Low-energy points of a coaxial detector's table (keV, total, peak x 10^3), detector code 4.
+  const float table[9][3] = {{5, 39.87f, 39.08f},  {8, 161.1f, 157.9f},   {11, 210.2f, 206.1f},
+                             {12, 211.1f, 181.6f}, {15, 226.7f, 199.5f},  {20, 234.8f, 213.7f},
+                             {30, 239, 225.9f},    {40, 240.2f, 231.8f},  {50, 240.6f, 234.6f}};
+  // Expected bits: tests/reference/reference.py, "eps straight line"; each E tells apart
+  // regroupings of ((E - E0) x dY / dE + Y0) x 0.001 that are equal in exact arithmetic.
+  const std::tuple<float, int32_t, uint32_t> cases[] = {
+      {6.063f, 2, 0x3da642b3u}, {5.347f, 1, 0x3d5cbe27u}, {31.666f, 1, 0x3e74f0d4u}};
+  Store s;
+  s.NEFF = 9;
+  s.KDET = 4;
+  for (int32_t k = 0; k < 27; ++k)
+    s.EFF(k % 3 + 1, k / 3 + 1) = table[k / 3][k % 3];
+  for (const auto& [e, mode, want] : cases)
+    EXPECT_EQ(std::bit_cast<uint32_t>(EPS(s, e, mode)), want) << "E=" << e << " MODE=" << mode;
 }
 
 }  // namespace

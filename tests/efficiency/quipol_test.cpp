@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
 #include <tuple>
 
 namespace tcsum {
@@ -43,6 +45,26 @@ TEST(Quipol, ChoosesPointsAndReportsExtrapolation) {
     QUIPOL(tab, val, 2, n, extra);
     EXPECT_NEAR(val(2), want, 1e-4f);
     EXPECT_EQ(extra, extraWanted);
+  }
+}
+
+TEST(Quipol, WeightsRoundInTheirOrder) {
+  // Three points (keV, total, peak x 10^3). Expected bits: tests/reference/reference.py, "quipol
+  // three points"; each weight is rounded as (x2 - x) x ((x3 - x) / (x3 - x1)) / (x2 - x1), and
+  // these x tell that apart from the other groupings of W1.
+  const float pts[3][3] = {{100, 241.5f, 234}, {120, 241.7f, 229.9f}, {150, 241.9f, 219.7f}};
+  const std::tuple<float, uint32_t, uint32_t> cases[] = {{101.3f, 0x437183bdu, 0x4369cc93u},
+                                                         {130.283f, 0x4371c835u, 0x4362f381u}};
+  Mat<float, 3, 3> tab;
+  for (int32_t k = 0; k < 9; ++k)
+    tab(k % 3 + 1, k / 3 + 1) = pts[k / 3][k % 3];
+  for (const auto& [x, total, peak] : cases) {
+    Vec<float, 3> val;
+    val(1) = x;
+    float extra = 0.0f;
+    QUIPOL(tab, val, 3, 3, extra);
+    EXPECT_EQ(std::bit_cast<uint32_t>(val(2)), total) << "x=" << x;
+    EXPECT_EQ(std::bit_cast<uint32_t>(val(3)), peak) << "x=" << x;
   }
 }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 
 #include "summing/summing.hpp"
 #include "support/scheme.hpp"
@@ -30,6 +32,17 @@ TEST(Cascade, CaptureXRayMissedOnTheWayIntoALevel) {
   EXPECT_NEAR(nabove1("EC      ", 0.25f), 63.0, 1e-4);
   EXPECT_NEAR(nabove1("EC      ", 0.0f), 70.0, 1e-4);
   EXPECT_NEAR(nabove1("EC+     ", 0.25f), 70.0, 1e-4);  // not electron capture
+}
+
+TEST(Cascade, CaptureXRayFactorRoundsInItsOrder) {
+  // Expected bits: tests/reference/reference.py, "electron capture, two levels"; the factor is
+  // 1 - ((EPSTX x PK) x OMEGAK), and both other groupings of the product change both values.
+  Store s = cascade({14.5f, 85.4f}, {{2, 1, 0.2f, 0.625f}});
+  std::copy_n("EC      ", 8, s.DECMODE.begin());
+  s.PK(1) = 0.8724f, s.PK(2) = 0.729f, s.OMEGAK = 0.8942f, s.EPSTX = 0.2482f;
+  CASCADE(s);
+  EXPECT_EQ(std::bit_cast<uint32_t>(s.NABOVE(1)), 0x4261ba12u);
+  EXPECT_EQ(std::bit_cast<uint32_t>(s.NABOVE(2)), 0x428f2a5du);
 }
 
 }  // namespace tcsum::test
