@@ -1,12 +1,15 @@
 // The run sequence over a data file of several data sets: what each data set
 // leaves in the data store, what is cleared between data sets, and the end
-// marker. (Stops on faults are covered by the bad-input table.)
+// marker, and a data set computed after another exactly as on its own. (Stops
+// on faults are covered by the bad-input table.)
 #include "driver/run.hpp"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tcsum {
@@ -108,6 +111,43 @@ TEST(Run, EndMarkerFirstWritesNoReport) {
   EXPECT_TRUE(runOn(kEfficiency + "E         EC            1.0       1.0\n", report).empty());
   EXPECT_FALSE(report.isOpen());
   EXPECT_TRUE(report.contents().empty());
+}
+
+// An example data file of the repository, split into its efficiency block and
+// its one data set (from the header record, the first line that does not
+// start with a blank, up to the end marker).
+std::pair<std::string, std::string> example(const std::string& name) {
+  std::ifstream in(TCSUM_SOURCE_DIR "/examples/" + name + "/TALVEN", std::ios::binary);
+  std::string efficiency, dataSet, line;
+  while (std::getline(in, line))
+    (dataSet.empty() && line.starts_with(' ') ? efficiency : dataSet) += line + '\n';
+  EXPECT_TRUE(dataSet.ends_with("\nE\n")) << name;
+  dataSet.resize(dataSet.size() - 2);
+  return {efficiency, dataSet};
+}
+
+std::string reportOf(const std::string& text) {
+  Report report;
+  runOn(text + "E\n", report);
+  return report.contents();
+}
+
+TEST(Run, ADataSetAfterAnotherGivesItsOwnReport) {
+  // The first data set of each pair has transitions that the second lacks but
+  // whose peak and sum-peak probabilities the second one's cascade sums read:
+  // cs134 leaves 3 -> 1 and 6 -> 5, read by 6 -> 1 (via 3) and 6 -> 3 (via 5)
+  // of eu152ec; co60 leaves 4 -> 3, read by 4 -> 2 (via 3) of y88.
+  const std::pair<const char*, const char*> pairs[] = {
+      {"cs134", "eu152ec"},  // electron capture after beta decay, 25 levels after 6
+      {"co60", "y88"},       // electron capture after beta decay
+  };
+  for (const auto& [first, second] : pairs) {
+    const auto [efficiency, a] = example(first);
+    const auto [efficiencyB, b] = example(second);
+    ASSERT_EQ(efficiency, efficiencyB);
+    EXPECT_EQ(reportOf(efficiency + a + b), reportOf(efficiency + a) + reportOf(efficiency + b))
+        << first << " then " << second;
+  }
 }
 
 }  // namespace
