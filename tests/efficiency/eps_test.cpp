@@ -1,4 +1,5 @@
-// EPS: energy ranges and their thresholds, the log-log table, energies beyond the table.
+// EPS: energy ranges and their thresholds, the log-log table, energies beyond the table, the
+// rounding of the straight line.
 #include "efficiency/eps.hpp"
 
 #include <gtest/gtest.h>
@@ -44,9 +45,9 @@ TEST(Eps, RangesThresholdsAndTableEnds) {
 
 TEST(Eps, StraightLineBitForBit) {
   // Low-energy points of a coaxial detector's table (keV, total, peak x 10^3), detector code 4.
-  const float table[9][3] = {{5, 39.87f, 39.08f},  {8, 161.1f, 157.9f},   {11, 210.2f, 206.1f},
-                             {12, 211.1f, 181.6f}, {15, 226.7f, 199.5f},  {20, 234.8f, 213.7f},
-                             {30, 239, 225.9f},    {40, 240.2f, 231.8f},  {50, 240.6f, 234.6f}};
+  const float table[9][3] = {{5, 39.87f, 39.08f},  {8, 161.1f, 157.9f},  {11, 210.2f, 206.1f},
+                             {12, 211.1f, 181.6f}, {15, 226.7f, 199.5f}, {20, 234.8f, 213.7f},
+                             {30, 239, 225.9f},    {40, 240.2f, 231.8f}, {50, 240.6f, 234.6f}};
   // Expected bits: tests/reference/reference.py, "eps straight line"; each E tells apart
   // regroupings of ((E - E0) x dY / dE + Y0) x 0.001 that are equal in exact arithmetic.
   const std::tuple<float, int32_t, uint32_t> cases[] = {

@@ -1,4 +1,5 @@
-// QUIPOL: choice of the three points, exact hits, EXTRA, tables of one to three points.
+// QUIPOL: choice of the three points, exact hits, EXTRA, tables of one to three points, the
+// rounding of the weights.
 #include "efficiency/quipol.hpp"
 
 #include <gtest/gtest.h>
