@@ -187,11 +187,11 @@ void BM_TRANSITIONS(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     *s = dataSet(0);
-    auto report = std::make_unique<Report>();
+    std::vector<TransitionResult> rows;
     state.ResumeTiming();
-    TRANSITIONS(*s, *report);
+    TRANSITIONS(*s, rows);
     state.PauseTiming();
-    report.reset();
+    rows = {};
     state.ResumeTiming();
   }
 }
@@ -199,7 +199,7 @@ BENCHMARK(BM_TRANSITIONS);
 
 void BM_CASCADE(benchmark::State& state) {
   auto s = std::make_unique<Store>(dataSet(static_cast<int>(state.range(0))));
-  Report discarded;
+  std::vector<TransitionResult> discarded;
   TRANSITIONS(*s, discarded);
   for (auto _ : state) {
     CASCADE(*s);
@@ -219,8 +219,8 @@ void BM_ReportRows(benchmark::State& state) {
     for (int32_t J = 2; J <= s.NLEV; ++J) {
       for (int32_t I = 1; I < J; ++I) {
         if (s.XTR(J, I) == 0.0f) continue;
-        writeTransitionRow(report, J, I, s.EGAM(J, I), s.XTR(J, I), s.ALPHA(J, I), s.ALPHAK(J, I),
-                           0.1965f, 0.06829f);
+        writeTransitionRow(report, {J, I, s.EGAM(J, I), s.XTR(J, I), s.ALPHA(J, I),
+                                    s.ALPHAK(J, I), 0.1965f, 0.06829f, s.XTR(J, I)});
         writeResultRow(report, s.EGAM(J, I), s.XTR(J, I) * 0.06829f, 1.0342f);
       }
     }

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "driver/fatal.hpp"
+#include "core/fatal.hpp"
 #include "driver/run.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {

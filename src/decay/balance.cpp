@@ -4,9 +4,8 @@
 
 namespace tcsum {
 
-void BALANCE(const Store& s, Report& report) {
+void BALANCE(const Store& s, std::vector<BalanceFinding>& findings) {
   constexpr float kTolerance = 0.1f;
-  int32_t KWARN = 1;
   for (int32_t I = 2; I <= s.NLEV; ++I) {
     float PIN = s.FEED(I);
     for (int32_t J = I + 1; J <= s.NLEV; ++J)
@@ -18,11 +17,8 @@ void BALANCE(const Store& s, Report& report) {
     // is listed: such a level is most likely a mistake in the data file.
     const float RDIFF = 2.0f * std::fabs(PIN - POUT) / (PIN + POUT);
     if (RDIFF < kTolerance) continue;
-    if (KWARN == 1) writeBalanceWarning(report);
-    writeBalanceLevel(report, I, PIN, POUT);
-    KWARN = 2;
+    findings.push_back({I, PIN, POUT});
   }
-  writeSeparator(report);
 }
 
 }  // namespace tcsum

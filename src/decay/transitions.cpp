@@ -1,9 +1,8 @@
 #include <string>
 
 #include "decay/decay.hpp"
-#include "driver/fatal.hpp"
+#include "core/fatal.hpp"
 #include "efficiency/eps.hpp"
-#include "input/fields.hpp"
 
 namespace tcsum {
 
@@ -15,7 +14,7 @@ double wide(float x) {
 
 // The formulas of this stage are evaluated in double; only what is stored is
 // rounded to float.
-void TRANSITIONS(Store& s, Report& report) {
+void TRANSITIONS(Store& s, std::vector<TransitionResult>& rows) {
   for (int32_t J = 2; J <= s.NLEV; ++J) {
     // Total intensity leaving level J, conversion electrons included.
     float XSUM = 0.0f;
@@ -32,10 +31,9 @@ void TRANSITIONS(Store& s, Report& report) {
       s.EPSG = EPS(s, s.EGAM(J, I), 2);
       s.EPSTG = EPS(s, s.EGAM(J, I), 1);
       if (alpha + 1.0 == 0.0) {
-        fatal("total conversion coefficient ALPHA = -1 divides by zero, unit " +
-              std::to_string(kDataUnit) + ", file " + kDataFile + ": data set " +
-              quoted({s.DSNAME.data(), s.DSNAME.size()}) + ", transition " + std::to_string(J) +
-              " -> " + std::to_string(I));
+        dataFileFault("total conversion coefficient ALPHA = -1 divides by zero",
+                      "data set " + quoted({s.DSNAME.data(), s.DSNAME.size()}) + ", transition " +
+                          std::to_string(J) + " -> " + std::to_string(I));
       }
       const double xtr = wide(s.XTR(J, I));
       // Gamma emitted and recorded in its full-energy peak.
@@ -43,8 +41,8 @@ void TRANSITIONS(Store& s, Report& report) {
       // Neither the gamma nor the K x-ray of the transition's K conversion detected.
       const double xray = (wide(s.OMEGAK) * wide(s.ALPHAK(J, I))) * wide(s.EPSTX);
       s.DMISS(J, I) = static_cast<float>((1.0 - (xray + wide(s.EPSTG)) / (alpha + 1.0)) * xtr);
-      writeTransitionRow(report, J, I, s.EGAM(J, I), XIN, s.ALPHA(J, I), s.ALPHAK(J, I), s.EPSTG,
-                         s.EPSG);
+      rows.push_back({J, I, s.EGAM(J, I), XIN, s.ALPHA(J, I), s.ALPHAK(J, I), s.EPSTG, s.EPSG,
+                      s.XTR(J, I)});
     }
   }
 }

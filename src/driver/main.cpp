@@ -1,8 +1,9 @@
 // tcsum: true-coincidence summing corrections of a nuclide's gamma and K
-// x-ray lines, from the data file "TALVEN" to the report "result.out" in the
-// working directory. Takes no arguments.
-#include "driver/run.hpp"
+// x-ray lines. Without arguments it reads the data file "TALVEN" and writes
+// the report "result.out" in the working directory; the command line chooses
+// other files and further outputs (see --help).
+#include "driver/program.hpp"
 
-int main() {
-  return tcsum::runProgram();
+int main(int argc, char** argv) {
+  return tcsum::main(argc, argv);
 }

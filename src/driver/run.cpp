@@ -1,17 +1,9 @@
 #include "driver/run.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <ctime>
-#include <fstream>
-#include <iostream>
-#include <memory>
 
+#include "core/fatal.hpp"
 #include "decay/decay.hpp"
-#include "driver/fatal.hpp"
 #include "efficiency/eps.hpp"
 #include "input/reader.hpp"
 #include "summing/summing.hpp"
@@ -60,6 +52,65 @@ void checkCaptureLevels(const Store& s) {
   }
 }
 
+DetectorResult detectorOf(const Store& s) {
+  DetectorResult d;
+  d.KDET1 = s.KDET1;
+  d.KDET = s.KDET;
+  d.DETTXT = s.DETTXT;
+  for (int32_t k = 1; k <= s.NEFF; ++k)
+    d.table.push_back({s.EFF(1, k), s.EFF(2, k), s.EFF(3, k)});
+  return d;
+}
+
+void takeHeader(const Store& s, DataSetResult& ds) {
+  ds.DSNAME = s.DSNAME;
+  ds.DECMODE = s.DECMODE;
+  ds.electronCapture = isElectronCapture(s);
+  ds.EX = s.EX;
+  ds.OMEGAK = s.OMEGAK;
+  ds.EPSTX = s.EPSTX;
+  ds.EPSX = s.EPSX;
+  ds.IDAY = s.IDAY;
+  ds.IMONTH = s.IMONTH;
+  ds.IYEAR = s.IYEAR;
+}
+
+void takeLevels(const Store& s, DataSetResult& ds) {
+  for (int32_t j = 1; j <= s.NLEV; ++j)
+    ds.levels.push_back({j, s.ELEV(j), s.FEED(j), s.PK(j), 0.0f});
+}
+
+// One data set after its header: the stages in order, each section of the
+// report written as soon as its values are there.
+void computeDataSet(Store& s, DataFile& file, Report* report, DataSetResult& ds) {
+  clearDataSet(s);
+  readLevels(file, s);
+  checkCaptureLevels(s);
+  takeLevels(s, ds);
+  ds.reached = Stage::levels;
+  if (report) writeLevels(*report, ds);
+
+  readTransitions(file, s);
+  BALANCE(s, ds.balance);
+  if (report) writeBalance(*report, ds);
+  ds.reached = Stage::transitions;
+  try {
+    TRANSITIONS(s, ds.transitions);
+  } catch (const RunStop&) {
+    if (report) writeTransitions(*report, ds);  // the rows before the fault
+    throw;
+  }
+  if (report) writeTransitions(*report, ds);
+
+  CASCADE(s);
+  LINERATES(s);
+  for (LevelResult& l : ds.levels)
+    l.population = s.POP(l.number);
+  CORRECT(s, ds.gammas, ds.xray);
+  ds.reached = Stage::complete;
+  if (report) writeResults(*report, ds);
+}
+
 }  // namespace
 
 CalendarDate localDate() {
@@ -69,13 +120,15 @@ CalendarDate localDate() {
   return {local.tm_mday, local.tm_mon + 1, local.tm_year + 1900};
 }
 
-void run(Store& s, std::istream& data, Report& report, const std::function<CalendarDate()>& today,
-         const DataSetHook& afterDataSet) {
+void run(Store& s, std::istream& data, const RunOutputs& out,
+         const std::function<CalendarDate()>& today, const DataSetHook& afterDataSet) {
   DataFile file(data);
   readEfficiencyBlock(file, s);
   buildLogTable(s);
+  const DetectorResult detector = detectorOf(s);
+  if (out.detector) out.detector(detector);
 
-  for (;;) {
+  for (int32_t number = 1;; ++number) {
     s.EPSTX = 0.0f;
     s.EPSX = 0.0f;
     s.EPSG = 0.0f;
@@ -89,63 +142,30 @@ void run(Store& s, std::istream& data, Report& report, const std::function<Calen
 
     s.EPSTX = EPS(s, s.EX, 1);
     s.EPSX = EPS(s, s.EX, 2);
-    clearDataSet(s);
 
-    report.open();
-    writeDateHeading(report, s.IDAY, s.IMONTH, s.IYEAR);
-    writeDetectorHeading(
-        report, {s.KDET1, s.KDET, s.DETTXT, s.DSNAME, s.DECMODE, s.EX, s.OMEGAK, s.EPSTX, s.EPSX});
-    writeEfficiencyTable(report, s.EFF, s.NEFF);
-
-    readLevels(file, s);
-    checkCaptureLevels(s);
-    writeLevelList(report, s.NLEV, s.ELEV, s.FEED, s.PK);
-
-    writeTransitionHeading(report);
-    readTransitions(file, s);
-
-    BALANCE(s, report);
-    TRANSITIONS(s, report);
-
-    writeResultsHeading(report);
-    CASCADE(s);
-    LINERATES(s);
-    CORRECT(s, report);
-
+    DataSetResult ds;
+    ds.number = number;
+    takeHeader(s, ds);
+    try {
+      if (out.report) {
+        out.report->open();
+        writeOpening(*out.report, detector, ds);
+      }
+      computeDataSet(s, file, out.report, ds);
+    } catch (const RunStop&) {
+      if (out.dataSet) out.dataSet(ds);
+      throw;
+    }
+    if (out.dataSet) out.dataSet(ds);
     if (afterDataSet) afterDataSet(s);
   }
 }
 
-int runProgram() {
-  // The store is large (some 100 KB); it lives on the heap for the run.
-  auto store = std::make_unique<Store>();
-  Report report(kReportFile);
-  try {
-    // A missing data file is created empty; the first read then finds its end.
-    const int fd = ::open(kDataFile, O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
-    const int error = (fd < 0) ? errno : 0;
-    if (fd >= 0) ::close(fd);
-    std::ifstream data(kDataFile, std::ios::binary);
-    if (fd < 0 || !data) {
-      fatal(std::string("cannot open data file, unit ") + std::to_string(kDataUnit) + ", file " +
-            kDataFile + (error != 0 ? std::string(": ") + std::strerror(error) : ""));
-    }
-    run(*store, data, report);
-    report.close();
-    return 0;
-  } catch (const std::exception& failure) {
-    // A run stopped by a fault carries its diagnostic; anything else (such as
-    // running out of memory) is said in one line too. Either way the records
-    // written so far go to disk.
-    if (dynamic_cast<const RunStop*>(&failure) == nullptr) std::cerr << "run stopped: ";
-    std::cerr << failure.what() << '\n';
-    try {
-      report.close();
-    } catch (const RunStop& second) {
-      std::cerr << second.what() << '\n';
-    }
-    return kExitRunStopped;
-  }
+void run(Store& s, std::istream& data, Report& report, const std::function<CalendarDate()>& today,
+         const DataSetHook& afterDataSet) {
+  RunOutputs out;
+  out.report = &report;
+  run(s, data, out, today, afterDataSet);
 }
 
 }  // namespace tcsum

@@ -1,11 +1,12 @@
 #pragma once
-// The run: one pass over the data file, computing and reporting every data
-// set until the end marker.
+// The run: one pass over the data file, computing every data set until the
+// end marker and handing its results to the outputs as the stages finish.
 #include <cstdint>
 #include <functional>
 #include <istream>
 
-#include "driver/store.hpp"
+#include "core/result.hpp"
+#include "core/store.hpp"
 #include "report/report.hpp"
 
 namespace tcsum {
@@ -19,20 +20,29 @@ struct CalendarDate {
 // Today's date from the local calendar.
 CalendarDate localDate();
 
+// Where the results of a run go. The report is written section by section as
+// the stages finish, so a fault leaves on disk what was computed before it;
+// the other outputs get each data set whole, and the data set a fault
+// stopped with what it had reached.
+struct RunOutputs {
+  Report* report = nullptr;
+  std::function<void(const DetectorResult&)> detector;
+  std::function<void(const DataSetResult&)> dataSet;
+};
+
 // Called after each finished data set, for tests that look into the store.
 using DataSetHook = std::function<void(const Store&)>;
 
-// Reads the data file from DATA and writes the report of every data set to
-// REPORT, which is opened when the first data set's header has been read.
-// Run-stopping faults throw RunStop; whatever was written before stays in
-// the report.
-void run(Store& s, std::istream& data, Report& report,
+// Reads the data file from DATA and computes every data set. The report is
+// opened when the first data set's header has been read. Run-stopping faults
+// throw RunStop after the outputs have had what was computed before them.
+void run(Store& s, std::istream& data, const RunOutputs& outputs,
          const std::function<CalendarDate()>& today = localDate,
          const DataSetHook& afterDataSet = {});
 
-// The whole program in the working directory: the data file "TALVEN" (created
-// empty when missing) and the report "result.out". Prints a diagnostic on
-// standard error when the run stops early and returns the exit status.
-int runProgram();
+// The same with the report as the only output.
+void run(Store& s, std::istream& data, Report& report,
+         const std::function<CalendarDate()>& today = localDate,
+         const DataSetHook& afterDataSet = {});
 
 }  // namespace tcsum

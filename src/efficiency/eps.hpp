@@ -3,7 +3,7 @@
 // table of the data store.
 #include <cstdint>
 
-#include "driver/store.hpp"
+#include "core/store.hpp"
 
 namespace tcsum {
 

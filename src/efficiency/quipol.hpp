@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "driver/store.hpp"
+#include "core/store.hpp"
 
 namespace tcsum {
 

@@ -4,7 +4,7 @@
 #include <limits>
 #include <system_error>
 
-#include "driver/fatal.hpp"
+#include "core/fatal.hpp"
 
 namespace tcsum {
 
@@ -172,31 +172,6 @@ std::string describeField(const Record& record, const Field& field) {
   out += "): ";
   out += quoted(record.columns(field.first, field.last));
   return out;
-}
-
-std::string quoted(std::string_view text) {
-  std::string out = "\"";
-  for (char c : text) {
-    auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (byte >= 32 && byte < 127) {
-      out += c;
-    } else {
-      static constexpr char kHex[] = "0123456789ABCDEF";
-      out += "\\x";
-      out += kHex[byte >> 4];
-      out += kHex[byte & 15];
-    }
-  }
-  out += '"';
-  return out;
-}
-
-void dataFileFault(const char* message, const std::string& detail) {
-  fatal(std::string(message) + ", unit " + std::to_string(kDataUnit) + ", file " + kDataFile +
-        ": " + detail);
 }
 
 float readReal(const Record& record, const Field& field) {

@@ -9,11 +9,9 @@
 #include <string>
 #include <string_view>
 
-namespace tcsum {
+#include "core/fatal.hpp"
 
-// The data file: unit 5 of the run, in the working directory.
-inline constexpr int32_t kDataUnit = 5;
-inline constexpr const char* kDataFile = "TALVEN";
+namespace tcsum {
 
 // Columns of the data file that any record kind reads (the detector text of
 // the first efficiency record ends in column 82).
@@ -59,11 +57,5 @@ int32_t readInteger(const Record& record, const Field& field);
 // "record 12, columns 21-30 (intensity): \"  1.5x3   \"". Bytes that are not
 // printable ASCII are shown as escapes so the diagnostic stays one line.
 std::string describeField(const Record& record, const Field& field);
-
-// TEXT in double quotes, with the same escapes.
-std::string quoted(std::string_view text);
-
-// Ends the run with the diagnostic MESSAGE for the data file, followed by DETAIL.
-[[noreturn]] void dataFileFault(const char* message, const std::string& detail);
 
 }  // namespace tcsum

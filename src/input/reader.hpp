@@ -5,7 +5,7 @@
 #include <istream>
 #include <vector>
 
-#include "driver/store.hpp"
+#include "core/store.hpp"
 #include "input/fields.hpp"
 
 namespace tcsum {

@@ -1,26 +1,33 @@
 #include "report/report.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 #include <string_view>
 
-#include "driver/fatal.hpp"
+#include "core/fatal.hpp"
 
 namespace tcsum {
 
 namespace {
 
+// The process's file-creation mask, for a temporary file that mkstemp
+// creates with mode 0600 and that becomes the report.
+mode_t currentUmask() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mask;
+}
+
 // Records are written to disk once this much is buffered.
 constexpr std::size_t kFlushBytes = 1 << 16;
 
 [[noreturn]] void reportFault(const char* message, int error) {
-  std::string diagnostic =
-      std::string(message) + ", unit " + std::to_string(kReportUnit) + ", file " + kReportFile;
-  if (error != 0) diagnostic += std::string(": ") + std::strerror(error);
-  fatal(diagnostic);
+  fatal({message, kReportUnit, error != 0 ? std::strerror(error) : ""});
 }
 
 std::string_view chars(const Text8& t) {
@@ -35,7 +42,7 @@ std::string_view chars(const Text32& t) {
 Report::~Report() {
   if (fd_ >= 0) {
     try {
-      close();
+      close(false);
     } catch (const RunStop&) {
       // A destructor cannot report; close() is called explicitly on every
       // path that can.
@@ -45,7 +52,16 @@ Report::~Report() {
 
 void Report::open() {
   if (open_) return;
-  if (!path_.empty()) {
+  if (path_ == "-") {
+    fd_ = STDOUT_FILENO;
+  } else if (!path_.empty() && existing_ == Existing::replace) {
+    // A temporary file in the same folder, so the final rename stays on one
+    // file system and is atomic.
+    temporary_ = path_ + ".XXXXXX";
+    fd_ = ::mkstemp(temporary_.data());
+    if (fd_ < 0) reportFault("cannot create report file", errno);
+    ::fchmod(fd_, 0666 & ~currentUmask());
+  } else if (!path_.empty()) {
     // Create-exclusive: an existing file, directory or link (even a dangling
     // one) makes the open fail without touching it.
     fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
@@ -79,9 +95,10 @@ void Report::writeOut() {
       if (::ftruncate(fd_, static_cast<off_t>(onDisk_ + keep)) != 0) {
         // The write fault is the one to report; a failed cut changes nothing in it.
       }
-      ::close(fd_);
+      if (fd_ != STDOUT_FILENO) ::close(fd_);
       fd_ = -1;
       buffer_.clear();
+      if (!temporary_.empty()) finish(false);
       reportFault("cannot write report", error);
     }
     done += static_cast<std::size_t>(n);
@@ -90,12 +107,37 @@ void Report::writeOut() {
   buffer_.clear();
 }
 
-void Report::close() {
+void Report::close(bool runEnded) {
   if (fd_ < 0) return;
   writeOut();
   int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0) reportFault("cannot write report", errno);
+  if (fd == STDOUT_FILENO) return;
+  if (::close(fd) != 0) {
+    const int error = errno;
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    reportFault("cannot write report", error);
+  }
+  if (!temporary_.empty()) finish(runEnded);
+}
+
+void Report::finish(bool runEnded) {
+  const std::string temporary = std::exchange(temporary_, {});
+  if (runEnded) {
+    if (::rename(temporary.c_str(), path_.c_str()) != 0) {
+      const int error = errno;
+      ::unlink(temporary.c_str());
+      reportFault("cannot create report file", error);
+    }
+    return;
+  }
+  // A stopped run: its records go where no file is in the way (a hard link
+  // fails on an existing name), else they are dropped and the old report
+  // stays as it was.
+  if (::link(temporary.c_str(), path_.c_str()) != 0) {
+    // Nothing to report: the old report is intact, which is the point.
+  }
+  ::unlink(temporary.c_str());
 }
 
 void writeDateHeading(Report& report, int32_t day, int32_t month, int32_t year) {
@@ -114,14 +156,14 @@ void writeDateHeading(Report& report, int32_t day, int32_t month, int32_t year) 
   report.committed();
 }
 
-void writeDetectorHeading(Report& report, const DetectorHeading& h) {
+void writeDetectorHeading(Report& report, const DetectorResult& d, const DataSetResult& h) {
   report.records()
       .X(9)
       .text("SUMMATIONSKORREKTIONEN FUER DETEKTOR G ")
-      .I(1, h.KDET1)
-      .I(1, h.KDET)
+      .I(1, d.KDET1)
+      .I(1, d.KDET)
       .X(40)
-      .A(chars(h.DETTXT))
+      .A(chars(d.DETTXT))
       .end()
       .X(9)
       .text(std::string(41, '-'))
@@ -153,24 +195,21 @@ void writeDetectorHeading(Report& report, const DetectorHeading& h) {
   report.committed();
 }
 
-void writeEfficiencyTable(Report& report, const EffTable& EFF, int32_t NEFF) {
+void writeEfficiencyTable(Report& report, const std::vector<EfficiencyPoint>& table) {
   RecordWriter r = report.records();
   r.X(10).text(" WERTE FUER NACHWEISWAHRSCHEINLICHKEITEN(*10**3):").end().end();
   r.X(17).text("E       EPST      EPS").end().end();
-  for (int32_t k = 1; k <= NEFF; ++k) {
-    r.X(10).F(10, 1, EFF(1, k)).F(10, 3, EFF(2, k)).F(10, 3, EFF(3, k)).end();
-  }
+  for (const EfficiencyPoint& p : table)
+    r.X(10).F(10, 1, p.energy).F(10, 3, p.total).F(10, 3, p.peak).end();
   r.end();
   report.committed();
 }
 
-void writeLevelList(Report& report, int32_t NLEV, const LevelVec& ELEV, const LevelVec& FEED,
-                    const LevelVec& PK) {
+void writeLevelList(Report& report, const std::vector<LevelResult>& levels) {
   RecordWriter r = report.records();
   r.end().end().X(10).text("ENERGIENIVEAUS(KEV)").end().end();
-  for (int32_t j = 1; j <= NLEV; ++j) {
-    r.X(18).I(2, j).F(16, 2, ELEV(j)).F(16, 5, FEED(j)).text(" %").F(16, 5, PK(j)).end();
-  }
+  for (const LevelResult& l : levels)
+    r.X(18).I(2, l.number).F(16, 2, l.energy).F(16, 5, l.feeding).text(" %").F(16, 5, l.PK).end();
   report.committed();
 }
 
@@ -226,20 +265,19 @@ void writeSeparator(Report& report) {
   report.committed();
 }
 
-void writeTransitionRow(Report& report, int32_t J, int32_t I, float EGAM, float XIN, float ALPHA,
-                        float ALPHAK, float EPSTG, float EPSG) {
+void writeTransitionRow(Report& report, const TransitionResult& t) {
   report.records()
       .X(10)
-      .I(4, J)
+      .I(4, t.upper)
       .text(" -> ")
-      .I(2, I)
-      .F(15, 3, EGAM)
-      .F(19, 6, XIN)
-      .F(19, 6, ALPHA)
-      .F(19, 6, ALPHAK)
+      .I(2, t.lower)
+      .F(15, 3, t.energy)
+      .F(19, 6, t.intensity)
+      .F(19, 6, t.ALPHA)
+      .F(19, 6, t.ALPHAK)
       .X(3)
-      .E(12, 3, EPSTG)
-      .E(12, 3, EPSG)
+      .E(12, 3, t.EPSTG)
+      .E(12, 3, t.EPSG)
       .end();
   report.committed();
 }
@@ -261,6 +299,36 @@ void writeResultsHeading(Report& report) {
 void writeResultRow(Report& report, float energy, float count, float factor) {
   report.records().X(20).F(15, 3, energy).F(19, 4, count).F(19, 4, factor).end();
   report.committed();
+}
+
+void writeOpening(Report& report, const DetectorResult& d, const DataSetResult& ds) {
+  writeDateHeading(report, ds.IDAY, ds.IMONTH, ds.IYEAR);
+  writeDetectorHeading(report, d, ds);
+  writeEfficiencyTable(report, d.table);
+}
+
+void writeLevels(Report& report, const DataSetResult& ds) {
+  writeLevelList(report, ds.levels);
+  writeTransitionHeading(report);
+}
+
+void writeBalance(Report& report, const DataSetResult& ds) {
+  if (!ds.balance.empty()) writeBalanceWarning(report);
+  for (const BalanceFinding& f : ds.balance)
+    writeBalanceLevel(report, f.level, f.PIN, f.POUT);
+  writeSeparator(report);
+}
+
+void writeTransitions(Report& report, const DataSetResult& ds, std::size_t from) {
+  for (std::size_t k = from; k < ds.transitions.size(); ++k)
+    writeTransitionRow(report, ds.transitions[k]);
+}
+
+void writeResults(Report& report, const DataSetResult& ds) {
+  writeResultsHeading(report);
+  for (const GammaLine& g : ds.gammas)
+    writeResultRow(report, g.energy, g.RATE0, g.KORR);
+  if (ds.xray) writeResultRow(report, ds.xray->energy, ds.xray->RATE0, ds.xray->KORR);
 }
 
 }  // namespace tcsum

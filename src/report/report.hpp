@@ -4,27 +4,34 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/store.hpp"
+#include <vector>
+
+#include "core/result.hpp"
 #include "report/format.hpp"
 
 namespace tcsum {
 
-inline constexpr int32_t kReportUnit = 6;
-inline constexpr const char* kReportFile = "result.out";
-
 // Records are collected in a buffer and written to the file in whole
-// records. A report made without a path stays in memory.
+// records. A report made without a path stays in memory; the path "-" is
+// standard output.
 class Report {
  public:
+  // What opening does with a file already at the path.
+  enum class Existing {
+    refuse,   // never touch it: the run stops with "cannot overwrite existing file"
+    replace,  // write beside it and put the new report in its place when the run ends normally
+  };
+
   Report() = default;  // in memory
-  explicit Report(std::string path) : path_(std::move(path)) {}
+  explicit Report(std::string path, Existing existing = Existing::refuse)
+      : path_(std::move(path)), existing_(existing) {}
   Report(const Report&) = delete;
   Report& operator=(const Report&) = delete;
   ~Report();
 
-  // The first call creates the file, which must not exist (an existing file
-  // or link is never touched: the run stops with "cannot overwrite existing
-  // file"); later calls keep writing to the same file.
+  // The first call creates the file (with Existing::refuse it must not
+  // exist: an existing file or link is never touched); later calls keep
+  // writing to the same file.
   void open();
   bool isOpen() const { return open_; }
 
@@ -32,16 +39,22 @@ class Report {
   RecordWriter records() { return RecordWriter(buffer_); }
   void committed();
 
-  // Writes every buffered record to the file and closes it. Failures end the
-  // run with a diagnostic.
-  void close();
+  // Writes every buffered record to the file and closes it. RUN_ENDED tells
+  // whether the run ended normally: a report that replaces another takes its
+  // place only then (a stopped run leaves the old one as it was, and its own
+  // records only where no file was in the way). Failures end the run with a
+  // diagnostic.
+  void close(bool runEnded = true);
 
   // Everything written so far, for a report kept in memory.
   const std::string& contents() const { return buffer_; }
 
  private:
   void writeOut();
+  void finish(bool runEnded);
   std::string path_;
+  Existing existing_ = Existing::refuse;
+  std::string temporary_;  // the file written when it replaces another
   std::string buffer_;
   int fd_ = -1;
   std::size_t onDisk_ = 0;  // bytes written to the file, whole records only
@@ -52,25 +65,13 @@ class Report {
 void writeDateHeading(Report& report, int32_t day, int32_t month, int32_t year);
 
 // R2: detector title, hyphens, the data-set lines with the efficiencies at E(X).
-struct DetectorHeading {
-  int32_t KDET1;
-  int32_t KDET;
-  const Text32& DETTXT;
-  const Text8& DSNAME;
-  const Text8& DECMODE;
-  float EX;
-  float OMEGAK;
-  float EPSTX;
-  float EPSX;
-};
-void writeDetectorHeading(Report& report, const DetectorHeading& h);
+void writeDetectorHeading(Report& report, const DetectorResult& d, const DataSetResult& ds);
 
-// R3: the efficiency table, points 1 ... NEFF, then an empty line.
-void writeEfficiencyTable(Report& report, const EffTable& EFF, int32_t NEFF);
+// R3: the efficiency table, then an empty line.
+void writeEfficiencyTable(Report& report, const std::vector<EfficiencyPoint>& table);
 
-// R4: the level heading and one row per level 1 ... NLEV.
-void writeLevelList(Report& report, int32_t NLEV, const LevelVec& ELEV, const LevelVec& FEED,
-                    const LevelVec& PK);
+// R4: the level heading and one row per level.
+void writeLevelList(Report& report, const std::vector<LevelResult>& levels);
 
 // R5: the heading of the transition table.
 void writeTransitionHeading(Report& report);
@@ -83,13 +84,25 @@ void writeBalanceLevel(Report& report, int32_t level, float PIN, float POUT);
 void writeSeparator(Report& report);
 
 // R8: one transition row.
-void writeTransitionRow(Report& report, int32_t J, int32_t I, float EGAM, float XIN, float ALPHA,
-                        float ALPHAK, float EPSTG, float EPSG);
+void writeTransitionRow(Report& report, const TransitionResult& t);
 
 // R9: the heading of the results table.
 void writeResultsHeading(Report& report);
 
 // R10: one result row: line energy, relative count without summing, correction factor.
 void writeResultRow(Report& report, float energy, float count, float factor);
+
+// The sections of a data set's report, from its result, in the order a run
+// writes them as its stages finish:
+// R1-R3, once the header is read;
+void writeOpening(Report& report, const DetectorResult& d, const DataSetResult& ds);
+// R4 and R5, once the levels are read;
+void writeLevels(Report& report, const DataSetResult& ds);
+// R6 and R7, after the balance check;
+void writeBalance(Report& report, const DataSetResult& ds);
+// R8 for the transitions FROM, FROM + 1 ... of the data set;
+void writeTransitions(Report& report, const DataSetResult& ds, std::size_t from = 0);
+// R9 and R10, the results table.
+void writeResults(Report& report, const DataSetResult& ds);
 
 }  // namespace tcsum

@@ -2,8 +2,8 @@
 // The true-coincidence summing computation of a data set: cascade
 // probabilities, line count rates, and correction factors with the result
 // rows of the report.
-#include "driver/store.hpp"
-#include "report/report.hpp"
+#include "core/result.hpp"
+#include "core/store.hpp"
 
 namespace tcsum {
 
@@ -18,8 +18,8 @@ void CASCADE(Store& s);
 // capture K x-rays of every level, in percent of decays.
 void LINERATES(Store& s);
 
-// The correction factor of every gamma line and of the K x-ray line, one
-// result row each.
-void CORRECT(const Store& s, Report& report);
+// The correction factor of every gamma line with a count and of the K x-ray
+// line, with the contributions of the K x-ray line, into GAMMAS and XRAY.
+void CORRECT(const Store& s, std::vector<GammaLine>& gammas, std::optional<XrayLine>& xray);
 
 }  // namespace tcsum

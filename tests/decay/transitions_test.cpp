@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "decay/decay.hpp"
+#include "report/report.hpp"
 #include "support/scheme.hpp"
 
 namespace tcsum::test {
@@ -14,8 +15,10 @@ TEST(Transitions, ProbabilitiesDetectionAndTheIntensityAsRead) {
   // DMISS = XTR (1 - (OMEGAK ALPHAK EPSTX + EPST) / (1 + ALPHA)).
   Store s = scheme({0.0f, 0.0f, 0.0f}, {{3, 1, 20.0f, 30.0f, 1.0f, 0.5f}, {3, 2, 40.0f, 20.0f}});
   s.OMEGAK = 0.8f, s.EPSTX = 0.3f;
+  DataSetResult ds;
+  TRANSITIONS(s, ds.transitions);
   Report report;
-  TRANSITIONS(s, report);
+  writeTransitions(report, ds);
   EXPECT_NEAR(s.XTR(3, 1), 0.75, 1e-6);
   EXPECT_NEAR(s.BPEAK(3, 1), 0.0375, 1e-6);  // 0.75 x 0.1 / 2
   EXPECT_NEAR(s.DMISS(3, 1), 0.63, 1e-6);    // 0.75 (1 - (0.12 + 0.2) / 2)
@@ -31,8 +34,8 @@ TEST(Transitions, DoubleEvaluationRoundedOnlyWhenStored) {
   Store s = scheme({0.0f, 0.0f, 0.0f}, {{3, 1, 46.68f, 42.47f, 0.892f, 0.714f},
                                         {3, 2, 45.87f, 52.08f, 1.005f, 0.804f}});
   s.OMEGAK = 0.8942f, s.EPSTX = 0.2428f;
-  Report report;
-  TRANSITIONS(s, report);
+  std::vector<TransitionResult> rows;
+  TRANSITIONS(s, rows);
   auto bits = [](float x) { return std::bit_cast<uint32_t>(x); };
   EXPECT_EQ(bits(s.XTR(3, 1)), 0x3edea7ccu);
   EXPECT_EQ(bits(s.BPEAK(3, 1)), 0x3d5bbca7u);

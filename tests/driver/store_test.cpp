@@ -1,11 +1,11 @@
-#include "driver/store.hpp"
+#include "core/store.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "driver/fatal.hpp"
+#include "core/fatal.hpp"
 
 namespace tcsum {
 namespace {

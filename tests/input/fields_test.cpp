@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/fatal.hpp"
+#include "core/fatal.hpp"
 
 namespace tcsum {
 namespace {

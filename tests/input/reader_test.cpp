@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "driver/fatal.hpp"
+#include "core/fatal.hpp"
 
 namespace tcsum {
 namespace {

@@ -20,14 +20,13 @@ std::string blanks(std::size_t n) {
 }
 
 TEST(ReportRecords, HeadingsAndLevelList) {
-  LevelVec elev, feed, pk;
-  elev(2) = 1332.51f;  // 1332.51000977
-  feed(2) = 0.12f;     // 0.119999997
-  pk(2) = 0.7654321f;  // 0.765432119
+  const std::vector<LevelResult> levels = {
+      {1, 0.0f, 0.0f, 0.0f, 0.0f},
+      {2, 1332.51f, 0.12f, 0.7654321f, 0.0f}};  // 1332.51000977, 0.119999997, 0.765432119
   Report r;
   r.open();
   writeDateHeading(r, 5, 3, 2026);
-  writeLevelList(r, 2, elev, feed, pk);
+  writeLevelList(r, levels);
   writeTransitionHeading(r);
   writeBalanceWarning(r);
   writeSeparator(r);
@@ -46,14 +45,13 @@ TEST(ReportRecords, HeadingsAndLevelList) {
 }
 
 TEST(ReportRecords, EfficiencyTableOf29Points) {
-  EffTable eff;
-  for (int32_t k = 1; k <= 30; ++k) {  // point 30 stands for the block's closing record
-    eff(1, k) = 100.0f * static_cast<float>(k);
-    eff(2, k) = 1.5f * static_cast<float>(k);
-    eff(3, k) = 0.25f * static_cast<float>(k);
+  std::vector<EfficiencyPoint> table;
+  for (int32_t k = 1; k <= 29; ++k) {
+    const auto x = static_cast<float>(k);
+    table.push_back({100.0f * x, 1.5f * x, 0.25f * x});
   }
   Report r;
-  writeEfficiencyTable(r, eff, 29);
+  writeEfficiencyTable(r, table);
   std::string expected = blanks(10) + " WERTE FUER NACHWEISWAHRSCHEINLICHKEITEN(*10**3):\r\n\r\n" +
                          blanks(17) + "E       EPST      EPS\r\n\r\n";
   for (int k = 1; k <= 29; ++k) {  // the rows formatted by printf, in double

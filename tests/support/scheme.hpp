@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "driver/store.hpp"
+#include "core/store.hpp"
 #include "efficiency/eps.hpp"
 
 namespace tcsum::test {

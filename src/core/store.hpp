@@ -141,6 +141,8 @@ struct Store {
 
 // "EC" followed by six blanks, compared over all eight characters.
 bool isElectronCapture(const Store& s);
+// The data-set name as written in columns 1-8, trailing blanks removed.
+std::string trimmedName(const Text8& name);
 // "E" followed by seven blanks: the data-set name that ends the run.
 bool isEndMarker(const Text8& name);
 

@@ -1,0 +1,115 @@
+#pragma once
+// The results of a run as plain values: what the stages computed for each
+// data set, in the units and order of the report, for every writer to render
+// (the German report, JSON, CSV). Writers read these values and compute
+// nothing; every number here is the program's own 32-bit value.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/store.hpp"
+
+namespace tcsum {
+
+// A point of the efficiency table as read: energy in keV, efficiencies x 10^3.
+struct EfficiencyPoint {
+  float energy;
+  float total;
+  float peak;
+};
+
+// The efficiency block of the data file.
+struct DetectorResult {
+  int32_t KDET1 = 0;
+  int32_t KDET = 0;
+  Text32 DETTXT{};
+  std::vector<EfficiencyPoint> table;  // points 1 ... NEFF
+};
+
+struct LevelResult {
+  int32_t number;
+  float energy;      // keV
+  float feeding;     // percent of decays
+  float PK;          // K-capture fraction of the capture feeding
+  float population;  // percent of decays, once the cascade is computed
+};
+
+// A transition that takes part in the computation (a row of the report's
+// transition table).
+struct TransitionResult {
+  int32_t upper;
+  int32_t lower;
+  float energy;       // keV
+  float intensity;    // gamma-ray emission intensity as read, percent
+  float ALPHA;
+  float ALPHAK;
+  float EPSTG;        // total efficiency at the transition energy
+  float EPSG;         // full-energy-peak efficiency at the transition energy
+  float probability;  // transition probability per de-excitation of the upper level
+};
+
+// A level whose population and depopulation disagree.
+struct BalanceFinding {
+  int32_t level;
+  float PIN;   // populated, percent
+  float POUT;  // depopulated, percent
+};
+
+// A gamma line of the results table.
+struct GammaLine {
+  int32_t upper;
+  int32_t lower;
+  float energy;
+  float RATE0;  // count per 100 decays without coincidences
+  float RATE;   // ... with coincidences
+  float KORR;   // correction factor RATE0 / RATE
+};
+
+// One source of K x-rays: the K conversion of a transition, or the K capture
+// into a level (then upper is that level and lower is 0).
+struct XrayContribution {
+  enum class Source { conversion, capture };
+  Source source;
+  int32_t upper;
+  int32_t lower;
+  float RATE0;
+  float RATE;
+  float KORR;
+};
+
+// The K x-ray line: the counts of its contributions summed; its factor is
+// their count-weighted mean.
+struct XrayLine {
+  float energy;
+  float RATE0;
+  float RATE;
+  float KORR;
+  std::vector<XrayContribution> contributions;
+};
+
+// How far the computation of a data set got; a run stopped by a fault leaves
+// its last data set short of `complete`.
+enum class Stage { header, levels, transitions, complete };
+
+struct DataSetResult {
+  int32_t number = 0;  // 1 for the first data set of the file
+  Text8 DSNAME{};
+  Text8 DECMODE{};
+  bool electronCapture = false;
+  float EX = 0.0f;
+  float OMEGAK = 0.0f;
+  float EPSTX = 0.0f;
+  float EPSX = 0.0f;
+  int32_t IDAY = 0;
+  int32_t IMONTH = 0;
+  int32_t IYEAR = 0;
+  std::vector<LevelResult> levels;
+  std::vector<BalanceFinding> balance;
+  std::vector<TransitionResult> transitions;
+  std::vector<GammaLine> gammas;    // in the order of the results table
+  std::optional<XrayLine> xray;     // after the gamma lines, when it has a count
+  Stage reached = Stage::header;
+};
+
+}  // namespace tcsum

@@ -1,9 +1,0 @@
-#include "driver/fatal.hpp"
-
-namespace tcsum {
-
-void fatal(const std::string& diagnostic) {
-  throw RunStop(diagnostic);
-}
-
-}  // namespace tcsum

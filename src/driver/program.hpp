@@ -1,0 +1,15 @@
+#pragma once
+// The whole program: the command line, the files of a run and its exit status.
+#include "cli/command_line.hpp"
+
+namespace tcsum {
+
+// Runs the data file of OPTIONS into the outputs it names. Prints a
+// diagnostic on standard error when the run stops early and returns the
+// exit status.
+int runProgram(const ProgramOptions& options);
+
+// main(): the command line, then the run.
+int main(int argc, char** argv);
+
+}  // namespace tcsum

@@ -1,0 +1,23 @@
+#pragma once
+// The result lines of a run as CSV: one row per gamma line and K x-ray line,
+// a header row, RFC 4180 quoting, "." as decimal point, UTF-8, LF line ends;
+// numbers as in the JSON output.
+#include "core/result.hpp"
+#include "outputs/output_file.hpp"
+
+namespace tcsum {
+
+class CsvWriter {
+ public:
+  explicit CsvWriter(OutputFile& file);
+  // The rows of a data set; one that a fault stopped has none.
+  void dataSet(const DataSetResult& ds);
+
+ private:
+  OutputFile& file_;
+};
+
+// FIELD quoted when it holds a comma, a quote or a line end.
+std::string csvField(std::string_view field);
+
+}  // namespace tcsum

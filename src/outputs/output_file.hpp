@@ -1,0 +1,48 @@
+#pragma once
+// An output file that appears whole or not at all: its bytes go to a
+// temporary file beside the target, which takes the target's name when the
+// output is committed. An existing file is replaced only when asked; the
+// path "-" is standard output, written as it comes.
+#include <string>
+#include <string_view>
+
+namespace tcsum {
+
+class OutputFile {
+ public:
+  // WHAT names the output in diagnostics ("JSON output"). Creates the
+  // temporary file; an existing target without REPLACE is refused here,
+  // before any computing. Failures throw OutputError.
+  OutputFile(std::string path, std::string what, bool replace);
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  ~OutputFile();  // an output not committed leaves nothing behind
+
+  void write(std::string_view bytes);
+  // Writes what is buffered and puts the file in place.
+  void commit();
+
+  const std::string& path() const { return path_; }
+
+ private:
+  void flush();
+  [[noreturn]] void fail(const char* message, int error);
+  std::string path_;
+  std::string what_;
+  bool replace_;
+  std::string temporary_;
+  std::string buffer_;
+  int fd_ = -1;
+};
+
+// "cannot write JSON output, file out.json: No space left on device"
+class OutputError : public std::exception {
+ public:
+  explicit OutputError(std::string line) : line_(std::move(line)) {}
+  const char* what() const noexcept override { return line_.c_str(); }
+
+ private:
+  std::string line_;
+};
+
+}  // namespace tcsum
