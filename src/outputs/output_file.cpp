@@ -12,9 +12,14 @@ namespace tcsum {
 namespace {
 constexpr std::size_t kFlushBytes = 1 << 16;
 
-bool exists(const std::string& path) {
+// What stands at PATH: nothing, a regular file (or a link), or another kind
+// of file (a device, a pipe), which is written to as it is.
+enum class Target { none, file, other };
+Target targetAt(const std::string& path) {
   struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
+  if (::lstat(path.c_str(), &st) != 0) return Target::none;
+  if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return Target::other;
+  return Target::file;
 }
 }  // namespace
 
@@ -24,7 +29,15 @@ OutputFile::OutputFile(std::string path, std::string what, bool replace)
     fd_ = STDOUT_FILENO;
     return;
   }
-  if (!replace_ && exists(path_)) fail("cannot overwrite existing file", 0);
+  const Target target = targetAt(path_);
+  if (target == Target::other) {
+    // A device or pipe (/dev/null, a FIFO) takes the bytes directly; there
+    // is nothing to replace and renaming over it would destroy it.
+    fd_ = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd_ < 0) fail("cannot create", errno);
+    return;
+  }
+  if (!replace_ && target == Target::file) fail("cannot overwrite existing file", 0);
   temporary_ = path_ + ".XXXXXX";
   fd_ = ::mkstemp(temporary_.data());
   if (fd_ < 0) {
@@ -72,6 +85,7 @@ void OutputFile::commit() {
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) fail("cannot write", errno);
+  if (temporary_.empty()) return;  // written in place
   if (replace_) {
     if (::rename(temporary_.c_str(), path_.c_str()) != 0) fail("cannot write", errno);
   } else {

@@ -23,6 +23,12 @@ mode_t currentUmask() {
   return mask;
 }
 
+bool isDeviceOrPipe(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 &&
+         (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
+}
+
 // Records are written to disk once this much is buffered.
 constexpr std::size_t kFlushBytes = 1 << 16;
 
@@ -54,13 +60,18 @@ void Report::open() {
   if (open_) return;
   if (path_ == "-") {
     fd_ = STDOUT_FILENO;
-  } else if (!path_.empty() && existing_ == Existing::replace) {
+  } else if (!path_.empty() && existing_ == Existing::replace && !isDeviceOrPipe(path_)) {
     // A temporary file in the same folder, so the final rename stays on one
     // file system and is atomic.
     temporary_ = path_ + ".XXXXXX";
     fd_ = ::mkstemp(temporary_.data());
     if (fd_ < 0) reportFault("cannot create report file", errno);
     ::fchmod(fd_, 0666 & ~currentUmask());
+  } else if (!path_.empty() && existing_ == Existing::replace) {
+    // A device or pipe takes the records as they come: renaming over it
+    // would destroy it.
+    fd_ = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd_ < 0) reportFault("cannot create report file", errno);
   } else if (!path_.empty()) {
     // Create-exclusive: an existing file, directory or link (even a dangling
     // one) makes the open fail without touching it.

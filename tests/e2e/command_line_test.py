@@ -1,0 +1,119 @@
+#!/usr/bin/env python3
+"""The command line end to end: usage errors, --force, outputs on standard
+output, outputs that cannot be written, and a stopped run's JSON.
+
+usage: command_line_test.py PROGRAM EXAMPLE_DATA
+"""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+
+PROGRAM, DATA = sys.argv[1], sys.argv[2]
+failures = []
+
+
+def run(args, cwd):
+    return subprocess.run([PROGRAM, *args], cwd=cwd, capture_output=True)
+
+
+def check(name, condition, detail=""):
+    if not condition:
+        failures.append(f"{name}: {detail}")
+
+
+def case(function):
+    with tempfile.TemporaryDirectory() as scratch:
+        folder = Path(scratch)
+        (folder / "TALVEN").write_bytes(Path(DATA).read_bytes())
+        function(folder)
+
+
+@case
+def usage_errors(folder):
+    for args, word in ((["--bogus"], "--bogus"), (["-o"], "--report"),
+                       (["--json", "-", "--csv", "-"], "standard output"),
+                       (["-o", "-", "--json", "-"], "standard output"),
+                       (["--no-report", "-o", "x"], "--no-report"), (["extra"], "extra")):
+        r = run(args, folder)
+        lines = r.stderr.decode().splitlines()
+        check(f"usage {args}", r.returncode == 2 and len(lines) == 1 and word in lines[0]
+              and "--help" in lines[0], r)
+        check(f"usage {args} creates nothing", sorted(os.listdir(folder)) == ["TALVEN"])
+
+
+@case
+def help_and_version(folder):
+    r = run(["--help"], folder)
+    check("help", r.returncode == 0 and b"--force" in r.stdout and b"Exit status" in r.stdout)
+    r = run(["--version"], folder)
+    check("version", r.returncode == 0 and r.stdout.startswith(b"tcsum "), r)
+
+
+@case
+def force_replaces_only_after_a_normal_end(folder):
+    report = folder / "result.out"
+    report.write_bytes(b"old report\n")
+    r = run([], folder)
+    check("no --force keeps the old report", r.returncode == 1 and report.read_bytes() ==
+          b"old report\n" and b"cannot overwrite existing file" in r.stderr, r)
+    r = run(["--force"], folder)
+    check("--force replaces", r.returncode == 0 and b"Rechendatum" in report.read_bytes(), r)
+    new = report.read_bytes()
+    # A run that stops at a fault leaves the existing report as it was.
+    bad = folder / "bad"
+    text = (folder / "TALVEN").read_bytes()
+    bad.write_bytes(text.replace(b"\n 2 1", b"\n x 1", 1))
+    r = run(["--force", "-i", "bad"], folder)
+    check("failed --force run", r.returncode == 1 and report.read_bytes() == new, r)
+    check("failed --force run leaves no temporary file",
+          sorted(os.listdir(folder)) == ["TALVEN", "bad", "result.out"], os.listdir(folder))
+
+
+@case
+def outputs_on_standard_output(folder):
+    r = run(["-o", "-"], folder)
+    check("report on standard output", r.returncode == 0 and r.stdout.startswith(b"\r\n\r\n")
+          and not (folder / "result.out").exists(), r)
+    r = run(["--no-report", "--json", "-"], folder)
+    check("JSON on standard output", r.returncode == 0 and
+          json.loads(r.stdout)["status"] == "complete" and
+          not (folder / "result.out").exists(), r)
+    r = run(["--no-report", "--csv", "-"], folder)
+    check("CSV on standard output", r.returncode == 0 and
+          r.stdout.startswith(b"dataset,kind,upper,lower,"), r)
+
+
+@case
+def unwritable_outputs(folder):
+    r = run(["--json", "missing/out.json"], folder)
+    lines = r.stderr.decode().splitlines()
+    check("JSON in a missing folder", r.returncode == 1 and len(lines) == 1 and
+          "missing/out.json" in lines[0] and "No such file or directory" in lines[0], r)
+    (folder / "out.csv").write_text("keep")
+    r = run(["--csv", "out.csv", "-o", "second.out"], folder)
+    check("existing CSV without --force", r.returncode == 1 and
+          (folder / "out.csv").read_text() == "keep" and b"out.csv" in r.stderr, r)
+    if os.path.exists("/dev/full"):
+        r = run(["--csv", "/dev/full", "-o", "third.out"], folder)
+        check("CSV to a full device", r.returncode == 1 and
+              b"Rechendatum" in (folder / "third.out").read_bytes(), r)
+
+
+@case
+def stopped_run_says_so_in_json(folder):
+    text = (folder / "TALVEN").read_bytes()
+    (folder / "TALVEN").write_bytes(text.replace(b"\n 2 1", b"\n x 1", 1))
+    r = run(["--json", "out.json"], folder)
+    document = json.loads((folder / "out.json").read_text())
+    check("stopped JSON", r.returncode == 1 and document["status"] == "stopped" and
+          document["diagnostic"].startswith("input conversion error, unit 5, file TALVEN") and
+          document["datasets"][-1]["status"] == "stopped", document.get("diagnostic"))
+
+
+for failure in failures:
+    print("FAILED", failure)
+print(f"{len(failures)} failed")
+sys.exit(1 if failures else 0)
