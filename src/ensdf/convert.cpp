@@ -418,7 +418,11 @@ class Converter {
     for (std::size_t i = 0; i < n; ++i) feed[i] = nodes_[i].feed;
     const std::vector<double> pop = populations(feed, edges_);
     std::vector<bool> hasOut(n, false);
-    for (const Edge& e : edges_) hasOut[static_cast<std::size_t>(e.upper)] = true;
+    std::vector<bool> hasIn(n, false);
+    for (const Edge& e : edges_) {
+      hasOut[static_cast<std::size_t>(e.upper)] = true;
+      hasIn[static_cast<std::size_t>(e.lower)] = true;
+    }
 
     std::vector<int> bounds{0};
     for (std::size_t i = 1; i < n; ++i) {
@@ -426,14 +430,16 @@ class Converter {
       const LevelRecord& r = *nodes_[i].record;
       const auto halfLife = parseDuration(r.halfLife);
       const bool isomer = halfLife && *halfLife >= settings_.isomerThreshold;
-      const bool sink = pop[i] > 0.0 && !hasOut[i];
+      // Lines into a level without transitions would count for nothing.
+      const bool sink = hasIn[i] && !hasOut[i];
       if (!isomer && !sink) continue;
       bounds.push_back(static_cast<int>(i));
       warn(WarningKind::IsomerSplit, r.line,
            isomer ? "the " + num(nodes_[i].energy) + " keV level (T1/2 " + r.halfLife +
                         ") is an isomer: the decay is split there"
                   : "the " + num(nodes_[i].energy) +
-                        " keV level is populated but has no transition: the decay is split there");
+                        " keV level is reached by transitions but has none itself: the decay "
+                        "is split there");
     }
     const int parts = static_cast<int>(bounds.size());
     // The part whose cascades a level's transitions belong to.
@@ -469,8 +475,8 @@ class Converter {
       part.feed.push_back(pop[static_cast<std::size_t>(top)]);
       part.pk.push_back(0.0);
     }
-    std::string bypass;
-    int bypassLine = 0;
+    std::string bypass, merged;
+    int bypassLine = 0, mergedLine = 0;
     std::vector<double> added(n, 0.0);  // flow into a level from above an isomer
     for (const Edge& e : edges_) {
       const bool isBreak = std::find(bounds.begin() + 1, bounds.end(), e.upper) != bounds.end();
@@ -492,8 +498,25 @@ class Converter {
             std::find(bounds.begin() + 1, bounds.end(), e.lower) != bounds.end();
         if (!lowerIsBreak && e.lower != 0) added[static_cast<std::size_t>(e.lower)] += e.flow();
       }
-      part.edges.push_back(local);
+      // Ending on level 1, it may meet a transition already there: the data
+      // file holds one per pair, so the weaker is added to the stronger.
+      auto same = std::find_if(part.edges.begin(), part.edges.end(), [&](const Edge& o) {
+        return o.upper == local.upper && o.lower == local.lower;
+      });
+      if (same == part.edges.end()) {
+        part.edges.push_back(local);
+        continue;
+      }
+      merged += (merged.empty() ? "" : ", ") + num(std::min(same->energy, local.energy));
+      if (mergedLine == 0) mergedLine = nodes_[static_cast<std::size_t>(e.upper)].record->line;
+      const double sum = same->intensity + local.intensity;
+      if (local.intensity > same->intensity) *same = local;
+      same->intensity = sum;
     }
+    if (!merged.empty())
+      warn(WarningKind::MergedGammas, mergedLine,
+           "transitions ending on the same level of a part, the weaker added to the stronger: " +
+               merged + " keV");
     if (!bypass.empty())
       warn(WarningKind::Bypass, bypassLine,
            "transitions passing over an isomer end on the isomer in the part above it and feed "
