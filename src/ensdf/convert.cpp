@@ -492,7 +492,7 @@ class Converter {
         // Passes over the isomer: it ends on level 1 of this part, and its
         // flow feeds its real lower level in the part below.
         local.lower = 0;
-        bypass += (bypass.empty() ? "" : ", ") + num(e.energy);
+        bypass += (bypass.empty() ? "" : ", ") + num(static_cast<double>(e.energy));
         if (bypassLine == 0) bypassLine = nodes_[static_cast<std::size_t>(e.upper)].record->line;
         const bool lowerIsBreak =
             std::find(bounds.begin() + 1, bounds.end(), e.lower) != bounds.end();
@@ -507,7 +507,7 @@ class Converter {
         part.edges.push_back(local);
         continue;
       }
-      merged += (merged.empty() ? "" : ", ") + num(std::min(same->energy, local.energy));
+      merged += (merged.empty() ? "" : ", ") + num(static_cast<double>(std::min(same->energy, local.energy)));
       if (mergedLine == 0) mergedLine = nodes_[static_cast<std::size_t>(e.upper)].record->line;
       const double sum = same->intensity + local.intensity;
       if (local.intensity > same->intensity) *same = local;
