@@ -25,15 +25,29 @@ Exit status:
      written
   2  the command line could not be understood (nothing was created))";
 
+constexpr const char* kEnsdfFooter = R"(Reads ENSDF files as distributed by the nuclear data centres (one file per
+mass number) and writes data sets that tcsum runs. Warnings ("warning: ...")
+and refusals ("refused: ...") go to standard error, one line each, naming the
+file, line and data set.
+
+Examples:
+  tcsum ensdf --list ensdf.060
+  tcsum ensdf --nuclide Co-60 --efficiency detector.csv --detector 14 \
+        --detector-text "N-COAX 40%" -o co60.dat ensdf.060
+  tcsum -i co60.dat --json co60.json
+
+Exit status: 0 when at least one data set was written (or listed), 1 when
+none was or a file could not be read or written, 2 for a usage error.)";
+
 }  // namespace
 
 const char* programVersion() {
   return TCSUM_VERSION;
 }
 
-std::variant<ProgramOptions, int> parseCommandLine(int argc, const char* const* argv,
-                                                   std::ostream& out, std::ostream& err) {
+Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
   ProgramOptions o;
+  EnsdfRequest e;
   CLI::App app("tcsum: true-coincidence summing corrections of the gamma and K x-ray lines of a "
                "radionuclide measured with one detector.",
                "tcsum");
@@ -54,16 +68,52 @@ std::variant<ProgramOptions, int> parseCommandLine(int argc, const char* const* 
   app.add_option("--csv", o.csv, "Write the result lines as CSV to FILE (- = standard output)")
       ->type_name("FILE");
 
+  CLI::App* ensdf = app.add_subcommand(
+      "ensdf", "Convert ENSDF decay data sets into data sets for tcsum (see tcsum ensdf --help)");
+  ensdf->footer(kEnsdfFooter);
+  ensdf->add_option("FILE", e.options.files, "ENSDF files (one per mass number, or cut-outs)")
+      ->required()
+      ->type_name("FILE");
+  ensdf->add_flag("--list", e.options.list,
+                  "List every decay data set found, and whether it converts (and if not, why)");
+  ensdf->add_option("--nuclide", e.options.nuclide,
+                    "The parent's decay data sets, one per branch (CO60, Co-60, 60CO, HO166M)")
+      ->type_name("NAME");
+  ensdf->add_option("--dataset", e.options.dataset, "The one data set with exactly this DSID")
+      ->type_name("DSID");
+  ensdf->add_option("--efficiency", e.options.efficiency,
+                    "A data file whose efficiency block is copied, or a CSV file "
+                    "energy_keV,total,peak (fractions); the output is then a complete data file")
+      ->type_name("FILE");
+  ensdf->add_option("--detector", e.options.detector, "Detector number of the block (0-99)")
+      ->type_name("NN")
+      ->check(CLI::Range(0, 99))
+      ->each([&e](const std::string&) { e.options.detectorGiven = true; });
+  ensdf->add_option("--detector-text", e.options.detectorText,
+                    "Detector text of the block (32 characters)")
+      ->type_name("TEXT");
+  ensdf->add_option("-o,--output", e.options.output, "Output file (default - = standard output)")
+      ->type_name("FILE");
+  ensdf->add_option("--name", e.options.name, "Data-set name, at most 8 characters (default from "
+                                              "the parent, like CO-60)")
+      ->type_name("NAME");
+  ensdf->add_option("--isomer-threshold", e.options.isomerThreshold,
+                    "A level living at least this long breaks the prompt cascade (default 1 us)")
+      ->type_name("TIME");
+  ensdf->add_flag("--force", e.force, "Replace an existing output file");
+
   try {
     app.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
-    if (e.get_exit_code() == 0) {  // --help or --version
-      app.exit(e, out, err);
+  } catch (const CLI::ParseError& failure) {
+    if (failure.get_exit_code() == 0) {  // --help or --version
+      app.exit(failure, out, err);
       return 0;
     }
-    err << "tcsum: " << e.what() << " (see tcsum --help)\n";
+    err << "tcsum: " << failure.what() << " (see tcsum " << (ensdf->parsed() ? "ensdf " : "")
+        << "--help)\n";
     return kExitUsage;
   }
+  if (ensdf->parsed()) return e;
 
   int onStandardOutput = 0;
   for (const std::string* path : {&o.json, &o.csv})

@@ -5,6 +5,8 @@
 #include <string>
 #include <variant>
 
+#include "ensdf/command.hpp"
+
 namespace tcsum {
 
 // Exit status of a command line that cannot be understood.
@@ -19,11 +21,18 @@ struct ProgramOptions {
   std::string csv;
 };
 
-// The options of a run, or the exit status when the program ends with the
-// command line: 0 after --help or --version (written to OUT), kExitUsage
-// after a usage error (one line on ERR naming the offending word).
-std::variant<ProgramOptions, int> parseCommandLine(int argc, const char* const* argv,
-                                                   std::ostream& out, std::ostream& err);
+// `tcsum ensdf ...`: ENSDF decay data converted into data sets.
+struct EnsdfRequest {
+  ensdf::Options options;
+  bool force = false;  // replace an existing output file
+};
+
+// The options of a run or of the ensdf command, or the exit status when the
+// program ends with the command line: 0 after --help or --version (written
+// to OUT), kExitUsage after a usage error (one line on ERR naming the
+// offending word).
+using Command = std::variant<ProgramOptions, EnsdfRequest, int>;
+Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 
 // The program's version, as --version and the JSON output give it.
 const char* programVersion();

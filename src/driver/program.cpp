@@ -9,6 +9,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <vector>
 
 #include "core/fatal.hpp"
@@ -140,10 +141,30 @@ int runProgram(const ProgramOptions& o) {
   return (stop || !data.failures.empty()) ? kExitRunStopped : 0;
 }
 
+int runEnsdf(const EnsdfRequest& request) {
+  if (request.options.output == "-") return ensdf::run(request.options, std::cout, std::cerr);
+  try {
+    // Refuse an existing file before converting anything.
+    OutputFile file(request.options.output, "converted data file", request.force);
+    ensdf::Options toText = request.options;
+    toText.output = std::string(1, '-');  // the text comes back in TEXT
+    std::ostringstream text;
+    const int status = ensdf::run(toText, text, std::cerr);
+    if (status != 0) return status;
+    file.write(text.view());
+    file.commit();
+    return 0;
+  } catch (const OutputError& e) {
+    std::cerr << e.what() << '\n';
+    return kExitRunStopped;
+  }
+}
+
 int main(int argc, char** argv) {
-  auto parsed = parseCommandLine(argc, argv, std::cout, std::cerr);
-  if (const int* status = std::get_if<int>(&parsed)) return *status;
-  return runProgram(std::get<ProgramOptions>(parsed));
+  const Command command = parseCommandLine(argc, argv, std::cout, std::cerr);
+  if (const int* status = std::get_if<int>(&command)) return *status;
+  if (const auto* request = std::get_if<EnsdfRequest>(&command)) return runEnsdf(*request);
+  return runProgram(std::get<ProgramOptions>(command));
 }
 
 }  // namespace tcsum

@@ -9,6 +9,10 @@ namespace tcsum {
 // exit status.
 int runProgram(const ProgramOptions& options);
 
+// `tcsum ensdf`: the conversion, its output written whole (replacing an
+// existing file only with --force).
+int runEnsdf(const EnsdfRequest& request);
+
 // main(): the command line, then the run.
 int main(int argc, char** argv);
 

@@ -56,6 +56,10 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::fail(const char* message, int error) {
+  if (error == 0) {  // a file in the way
+    throw OutputError(std::string(message) + ", file " + path_ + " (" + what_ +
+                      "; --force replaces it)");
+  }
   std::string line = std::string(message) + " " + what_ + ", file " + path_;
   if (error != 0) line += std::string(": ") + std::strerror(error);
   throw OutputError(line);

@@ -113,6 +113,16 @@ def stopped_run_says_so_in_json(folder):
           document["datasets"][-1]["status"] == "stopped", document.get("diagnostic"))
 
 
+@case
+def ensdf_command(folder):
+    r = run(["ensdf"], folder)
+    check("ensdf without a file", r.returncode == 2 and b"FILE" in r.stderr, r)
+    (folder / "out.dat").write_text("keep")
+    r = run(["ensdf", "-o", "out.dat", "TALVEN"], folder)
+    check("ensdf keeps an existing output", r.returncode == 1 and
+          (folder / "out.dat").read_text() == "keep" and b"--force" in r.stderr, r)
+
+
 for failure in failures:
     print("FAILED", failure)
 print(f"{len(failures)} failed")

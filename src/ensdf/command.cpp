@@ -1,0 +1,210 @@
+#include "ensdf/command.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "ensdf/convert.hpp"
+#include "ensdf/dataset.hpp"
+#include "ensdf/writer.hpp"
+
+namespace tcsum::ensdf {
+
+namespace {
+
+std::string normalised(std::string_view name) {
+  std::string out;
+  for (char c : name)
+    if (c != '-' && c != ' ' && c != '_')
+      out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// A plausible nuclide name: digits and one to three letters, nothing else.
+bool nuclideForm(const std::string& name) {
+  int digits = 0;
+  int letters = 0;
+  for (char c : name) {
+    if (std::isdigit(static_cast<unsigned char>(c))) ++digits;
+    else if (std::isalpha(static_cast<unsigned char>(c))) ++letters;
+    else return false;
+  }
+  return digits > 0 && letters > 0 && letters <= 3;
+}
+
+bool readFile(const std::string& path, std::string& content) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+bool looksLikeCsv(const std::string& path, std::string_view content) {
+  if (path.size() >= 4) {
+    std::string ext = path.substr(path.size() - 4);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == ".csv") return true;
+  }
+  // A table row or heading has three comma-separated cells; the first record
+  // of a data file may hold a comma only in its detector text.
+  const std::string_view first = content.substr(0, content.find('\n'));
+  return std::count(first.begin(), first.end(), ',') == 2;
+}
+
+std::string where(const DataSet& set, int line) {
+  return set.file + ":" + std::to_string(line) + ": " + set.dsid + ": ";
+}
+
+}  // namespace
+
+bool matchesNuclide(const DataSet& set, const std::string& name) {
+  const std::string wanted = normalised(name);
+  std::string nucid;
+  bool isomer = false;
+  if (!set.parents.empty()) {
+    nucid = set.parents.front().nucid;
+    const Quantity& e = set.parents.front().energy;
+    isomer = e.given && !(e.numeric && e.value == 0.0);
+  } else {
+    nucid = set.dsid.substr(0, set.dsid.find(' '));
+  }
+  std::string mass, element;
+  for (char c : nucid) {
+    if (std::isdigit(static_cast<unsigned char>(c))) mass += c;
+    else if (c != ' ') element += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  if (isomer)
+    return wanted == element + mass + "M" || wanted == mass + element + "M" ||
+           wanted == mass + "M" + element;
+  return wanted == element + mass || wanted == mass + element;
+}
+
+int run(const Options& options, std::ostream& out, std::ostream& err) {
+  const auto threshold = parseDuration(options.isomerThreshold);
+  if (!threshold || std::isnan(*threshold)) {
+    err << "error: --isomer-threshold: cannot read \"" << options.isomerThreshold
+        << "\" as a time such as \"1 us\"\n";
+    return 2;
+  }
+  if (options.detectorGiven && (options.detector < 0 || options.detector > 99)) {
+    err << "error: --detector: " << options.detector << " is not a number from 0 to 99\n";
+    return 2;
+  }
+  if (options.name.size() > 8) {
+    err << "error: --name: \"" << options.name << "\" is longer than 8 characters\n";
+    return 2;
+  }
+  if (!options.nuclide.empty() && !nuclideForm(normalised(options.nuclide))) {
+    err << "error: --nuclide: \"" << options.nuclide
+        << "\" is not a nuclide such as CO60, Co-60 or 60CO\n";
+    return 2;
+  }
+  if (options.files.empty()) {
+    err << "error: no ENSDF file given\n";
+    return 2;
+  }
+
+  std::vector<DataSet> sets;
+  for (const std::string& path : options.files) {
+    std::string content;
+    if (!readFile(path, content)) {
+      err << "error: cannot read " << path << "\n";
+      return 1;
+    }
+    for (DataSet& set : readDataSets(content, path)) {
+      if (!options.nuclide.empty() && !matchesNuclide(set, options.nuclide)) continue;
+      if (!options.dataset.empty() && set.dsid != options.dataset) continue;
+      sets.push_back(std::move(set));
+    }
+  }
+  if (sets.empty()) {
+    err << "error: no decay data set in the files matches\n";
+    return 1;
+  }
+
+  Settings settings;
+  settings.isomerThreshold = *threshold;
+  settings.name = options.name;
+
+  if (options.list) {
+    for (const DataSet& set : sets) {
+      const Conversion c = convert(set, settings);
+      out << set.file << ":" << set.line << ": " << set.dsid << ": parent " << parentName(set)
+          << ", daughter " << trim(set.nucid) << ", mode " << set.decayToken() << ", "
+          << c.levels << " levels, " << c.gammas << " gammas: ";
+      if (c.refusal == RefusalKind::None)
+        out << "converts (" << c.sets.size() << (c.sets.size() == 1 ? " data set" : " data sets")
+            << ", " << c.warnings.size() << " warnings)\n";
+      else
+        out << "refused: " << c.reason << "\n";
+    }
+    return 0;
+  }
+
+  std::string block;
+  if (!options.efficiency.empty()) {
+    std::string content, error;
+    if (!readFile(options.efficiency, content)) {
+      err << "error: cannot read " << options.efficiency << "\n";
+      return 1;
+    }
+    const bool ok = looksLikeCsv(options.efficiency, content)
+                        ? efficiencyFromCsv(content, options.detector, options.detectorText,
+                                            block, error)
+                        : efficiencyFromDataFile(content, options.detectorGiven ? options.detector : -1,
+                                                 options.detectorText, block, error);
+    if (!ok) {
+      err << "error: " << options.efficiency << ": " << error << "\n";
+      return 1;
+    }
+  }
+
+  std::string body;
+  int written = 0;
+  for (const DataSet& set : sets) {
+    const Conversion c = convert(set, settings);
+    for (const Warning& w : c.warnings) err << "warning: " << where(set, w.line) << w.text << "\n";
+    if (c.refusal != RefusalKind::None) {
+      err << "refused: " << where(set, set.line) << c.reason << "\n";
+      continue;
+    }
+    for (const OutSet& o : c.sets) {
+      writeDataSet(o, body);
+      ++written;
+    }
+  }
+  if (written == 0) {
+    err << "error: no data set converted\n";
+    return 1;
+  }
+  std::string text;
+  if (options.efficiency.empty()) {
+    text = body;
+    err << "note: no --efficiency given: an efficiency block must precede these data sets and an "
+           "end marker (E) follow them\n";
+  } else {
+    text = block + body + std::string(kEndMarker);
+  }
+  if (options.output == "-") {
+    out << text;
+    out.flush();
+    if (!out) {
+      err << "error: cannot write the output\n";
+      return 1;
+    }
+    return 0;
+  }
+  std::ofstream file(options.output, std::ios::binary | std::ios::trunc);
+  file << text;
+  file.close();
+  if (!file) {
+    err << "error: cannot write " << options.output << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace tcsum::ensdf

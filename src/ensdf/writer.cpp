@@ -1,0 +1,215 @@
+#include "ensdf/writer.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <system_error>
+
+#include "ensdf/number.hpp"
+
+namespace tcsum::ensdf {
+
+namespace {
+
+constexpr int kMaxPoints = 29;
+constexpr int kMaxBlockRecords = 30;
+
+std::string toChars(float value, std::chars_format format, std::optional<int> precision) {
+  char buffer[64];
+  const auto result = precision ? std::to_chars(buffer, buffer + sizeof buffer, value, format, *precision)
+                                : std::to_chars(buffer, buffer + sizeof buffer, value, format);
+  return std::string(buffer, result.ptr);
+}
+
+// "1.5e-07" -> "1.5E-7".
+std::string compactExponent(const std::string& text) {
+  const std::size_t e = text.find('e');
+  if (e == std::string::npos) return text;
+  std::string mantissa = text.substr(0, e);
+  std::string exponent = text.substr(e + 1);
+  std::string sign;
+  if (!exponent.empty() && (exponent[0] == '+' || exponent[0] == '-')) {
+    if (exponent[0] == '-') sign = "-";
+    exponent.erase(0, 1);
+  }
+  while (exponent.size() > 1 && exponent[0] == '0') exponent.erase(0, 1);
+  return mantissa + "E" + sign + exponent;
+}
+
+std::string padLeft(const std::string& text, std::size_t width) {
+  return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
+}
+
+std::string padRight(std::string_view text, std::size_t width) {
+  std::string out(text.substr(0, width));
+  out.resize(width, ' ');
+  return out;
+}
+
+void endLine(std::string& line, std::string& out) {
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  out += line;
+  out += '\n';
+}
+
+std::string levelNumbers(int upper, int lower) {
+  char buffer[8];
+  std::snprintf(buffer, sizeof buffer, "%2d%2d", upper, lower);
+  return buffer;
+}
+
+std::vector<std::string_view> lines(std::string_view text) {
+  std::vector<std::string_view> out;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    out.push_back(line);
+  }
+  return out;
+}
+
+// The first record of an efficiency block with the detector number and text set.
+void setDetector(std::string& record, int detector, std::string_view text) {
+  if (record.size() < 82) record.resize(82, ' ');
+  if (detector >= 0) {
+    record[40] = static_cast<char>('0' + detector / 10);
+    record[41] = static_cast<char>('0' + detector % 10);
+  }
+  if (!text.empty()) record.replace(50, 32, padRight(text, 32));
+}
+
+}  // namespace
+
+std::string formatField(float value) {
+  if (value == 0.0f) return "0.0";
+  std::string shortest = toChars(value, std::chars_format::fixed, std::nullopt);
+  if (shortest.size() <= kFieldWidth) {
+    if (shortest.find('.') == std::string::npos && shortest.size() + 2 <= kFieldWidth)
+      shortest += ".0";
+    return shortest;
+  }
+  const int magnitude = static_cast<int>(std::floor(std::log10(std::fabs(static_cast<double>(value)))));
+  for (int digits = 9; digits >= 1; --digits) {
+    const int decimals = digits - 1 - magnitude;
+    if (decimals >= 0) {
+      std::string fixed = toChars(value, std::chars_format::fixed, decimals);
+      if (fixed.size() <= kFieldWidth) return fixed;
+    }
+    std::string scientific =
+        compactExponent(toChars(value, std::chars_format::scientific, digits - 1));
+    if (scientific.size() <= kFieldWidth) return scientific;
+  }
+  return compactExponent(toChars(value, std::chars_format::scientific, 0));
+}
+
+void writeDataSet(const OutSet& set, std::string& out) {
+  std::string line = padRight(set.name, 8) + "  " + padRight(set.mode, 8) + "  " +
+                     padLeft(formatField(set.ex), kFieldWidth) +
+                     padLeft(formatField(set.omegak), kFieldWidth);
+  endLine(line, out);
+  for (const OutLevel& level : set.levels) {
+    line = padLeft(formatField(level.energy), kFieldWidth) +
+           padLeft(formatField(level.feed), kFieldWidth);
+    if (set.capture) line += padLeft(formatField(level.pk), kFieldWidth);
+    endLine(line, out);
+  }
+  line = padLeft("0.0", kFieldWidth);
+  endLine(line, out);
+  for (const OutTransition& t : set.transitions) {
+    line = levelNumbers(t.upper, t.lower) + std::string(6, ' ') +
+           padLeft(formatField(t.energy), kFieldWidth) +
+           padLeft(formatField(t.intensity), kFieldWidth) +
+           padLeft(formatField(t.alpha), kFieldWidth) + padLeft(formatField(t.alphak), kFieldWidth);
+    endLine(line, out);
+  }
+  line = "33 1";
+  endLine(line, out);
+}
+
+bool efficiencyFromCsv(std::string_view csv, int detector, std::string_view text,
+                       std::string& block, std::string& error) {
+  struct Point {
+    float energy, total, peak;
+  };
+  std::vector<Point> points;
+  int number = 0;
+  for (std::string_view line : lines(csv)) {
+    ++number;
+    if (trim(line).empty()) continue;
+    std::vector<std::string_view> cells;
+    while (true) {
+      const std::size_t comma = line.find(',');
+      cells.push_back(trim(line.substr(0, comma)));
+      if (comma == std::string_view::npos) break;
+      line.remove_prefix(comma + 1);
+    }
+    const auto energy = cells.size() == 3 ? parseNumber(cells[0]) : std::nullopt;
+    const auto total = cells.size() == 3 ? parseNumber(cells[1]) : std::nullopt;
+    const auto peak = cells.size() == 3 ? parseNumber(cells[2]) : std::nullopt;
+    if (!energy || !total || !peak) {
+      if (points.empty() && number == 1) continue;  // a heading
+      error = "line " + std::to_string(number) + " is not \"energy_keV,total,peak\"";
+      return false;
+    }
+    if (!points.empty() && static_cast<float>(energy->value) <= points.back().energy) {
+      error = "line " + std::to_string(number) + ": energies must ascend";
+      return false;
+    }
+    const Point p{static_cast<float>(energy->value), static_cast<float>(total->value * 1e3),
+                  static_cast<float>(peak->value * 1e3)};
+    if (!std::isfinite(p.energy) || !std::isfinite(p.total) || !std::isfinite(p.peak)) {
+      error = "line " + std::to_string(number) + ": value beyond range";
+      return false;
+    }
+    points.push_back(p);
+  }
+  if (points.empty()) {
+    error = "no efficiency points";
+    return false;
+  }
+  if (points.size() > kMaxPoints) {
+    error = std::to_string(points.size()) + " efficiency points, at most " +
+            std::to_string(kMaxPoints);
+    return false;
+  }
+  points.push_back(points.back());  // closes the block
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    std::string line = padLeft(formatField(points[i].energy), kFieldWidth) +
+                       padLeft(formatField(points[i].total), kFieldWidth) +
+                       padLeft(formatField(points[i].peak), kFieldWidth) + std::string(10, ' ');
+    if (i == 0) {
+      setDetector(line, detector, text);
+    } else {
+      line += i + 1 == points.size() ? '0' : '1';
+    }
+    endLine(line, block);
+  }
+  return true;
+}
+
+bool efficiencyFromDataFile(std::string_view data, int detector, std::string_view text,
+                            std::string& block, std::string& error) {
+  int count = 0;
+  for (std::string_view line : lines(data)) {
+    std::string record(line);
+    ++count;
+    if (count > kMaxBlockRecords) {
+      error = "the efficiency block has more than 30 records";
+      return false;
+    }
+    if (count == 1) {
+      setDetector(record, detector, text);
+      endLine(record, block);
+      continue;
+    }
+    endLine(record, block);
+    const char digit = line.size() >= 41 ? line[40] : ' ';
+    if (digit == '0' || digit == ' ') return true;
+  }
+  error = "the file ends inside the efficiency block";
+  return false;
+}
+
+}  // namespace tcsum::ensdf

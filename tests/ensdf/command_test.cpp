@@ -1,0 +1,129 @@
+#include "ensdf/command.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "core/fatal.hpp"
+#include "driver/run.hpp"
+#include "support/ensdf.hpp"
+
+namespace tcsum::ensdf {
+namespace {
+
+using test::ensdfRecord;
+namespace fs = std::filesystem;
+
+// Two data sets of one file: Co-60 (ground state) and the isomer's IT decay.
+std::string co60() {
+  return ensdfRecord({{1, " 60NI"}, {10, "60CO B- DECAY (1925.28 D)"}}) +
+         ensdfRecord({{1, " 60CO"}, {8, "P"}, {10, "0.0"}, {40, "1925.28 D"}}) +
+         ensdfRecord({{1, " 60NI"}, {8, "N"}, {10, "1.0"}, {32, "1.0"}, {42, "1.0"}}) +
+         ensdfRecord({{1, " 60NI"}, {8, "L"}, {10, "0.0"}}) +
+         ensdfRecord({{1, " 60NI"}, {8, "L"}, {10, "1332.508"}}) +
+         ensdfRecord({{1, " 60NI"}, {8, "G"}, {10, "1332.492"}, {22, "99.9826"}}) +
+         ensdfRecord({{1, " 60NI"}, {6, "S"}, {8, "G"}, {10, "CC=0.0001625 23$KC=0.0001137 16"}}) +
+         ensdfRecord({{1, " 60NI"}, {8, "L"}, {10, "2505.748"}}) +
+         ensdfRecord({{1, " 60NI"}, {8, "B"}, {10, "317.88"}, {22, "99.88"}}) +
+         ensdfRecord({{1, " 60NI"}, {8, "G"}, {10, "1173.228"}, {22, "99.85"}, {30, "LT"}}) + "\n" +
+         ensdfRecord({{1, " 60CO"}, {10, "60CO IT DECAY (10.467 M)"}}) +
+         ensdfRecord({{1, " 60CO"}, {8, "P"}, {10, "58.59"}, {40, "10.467 M"}}) +
+         ensdfRecord({{1, " 60CO"}, {8, "L"}, {10, "0.0"}});
+}
+
+class Command : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("tcsum_ensdf_" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+    std::ofstream(dir_ / "co60.ens", std::ios::binary) << co60();
+    std::ofstream(dir_ / "eff.csv", std::ios::binary)
+        << "energy_keV,total,peak\n5,0.03987,0.03908\n100,0.2415,0.234\n4000,0.1439,0.01597\n";
+    options_.files = {(dir_ / "co60.ens").string()};
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  int run() { return ensdf::run(options_, out_, err_); }
+
+  fs::path dir_;
+  Options options_;
+  std::ostringstream out_, err_;
+};
+
+TEST_F(Command, CompleteDataFileRunsThroughTheProgram) {
+  options_.nuclide = "Co-60";
+  options_.efficiency = (dir_ / "eff.csv").string();
+  options_.detector = 14;
+  options_.detectorGiven = true;
+  ASSERT_EQ(run(), 0) << err_.str();
+  const std::string data = out_.str();
+  EXPECT_NE(data.find("CO-60     B-"), std::string::npos);
+  EXPECT_TRUE(data.ends_with("33 1\nE\n"));
+  // One line per warning, naming the file, line and data set.
+  EXPECT_EQ(err_.str(),
+            "warning: " + options_.files[0] + ":10: 60CO B- DECAY (1925.28 D): RI of the 1173.228 "
+            "keV gamma 99.85 LT taken as given\n"
+            "warning: " + options_.files[0] + ":10: 60CO B- DECAY (1925.28 D): no conversion "
+            "coefficient, 0 written: ALPHA for 1173.228; ALPHAK for 1173.228 keV\n");
+  std::istringstream in(data);
+  auto store = std::make_unique<Store>();
+  Report report;
+  EXPECT_NO_THROW(tcsum::run(*store, in, report, [] { return CalendarDate{1, 1, 2026}; }));
+  EXPECT_EQ(store->NLEV, 3);
+}
+
+TEST_F(Command, NuclideFormsSelectTheirBranchOnly) {
+  for (const char* name : {"CO60", "60co", "Co-60"}) {
+    options_.nuclide = name;
+    out_.str("");
+    EXPECT_EQ(run(), 0) << name;
+    EXPECT_NE(out_.str().find("CO-60"), std::string::npos) << name;
+    EXPECT_EQ(out_.str().find("CO-60M"), std::string::npos) << name;
+  }
+  options_.nuclide = "CO60M";  // the isomer's IT data set: no normalisation
+  err_.str("");
+  EXPECT_EQ(run(), 1);
+  EXPECT_NE(err_.str().find("refused: " + options_.files[0] + ":12: 60CO IT DECAY (10.467 M): "
+                            "no normalisation record"),
+            std::string::npos)
+      << err_.str();
+  options_.nuclide = "60";
+  EXPECT_EQ(run(), 2);
+}
+
+TEST_F(Command, ListAndUsageErrors) {
+  options_.list = true;
+  ASSERT_EQ(run(), 0);
+  const std::string list = out_.str();
+  EXPECT_NE(list.find("60CO B- DECAY (1925.28 D): parent CO-60, daughter 60NI, mode B-, 3 levels, "
+                      "2 gammas: converts (1 data set"),
+            std::string::npos)
+      << list;
+  EXPECT_NE(list.find("refused: no normalisation"), std::string::npos) << list;
+  options_.list = false;
+  options_.isomerThreshold = "soon";
+  EXPECT_EQ(run(), 2);
+  options_.isomerThreshold = "1 us";
+  options_.name = "TOO-LONG-NAME";
+  EXPECT_EQ(run(), 2);
+  options_.name = "";
+  options_.files = {(dir_ / "missing.ens").string()};
+  EXPECT_EQ(run(), 1);
+}
+
+TEST_F(Command, WithoutEfficiencyOnlyDataSetsAndANote) {
+  options_.dataset = "60CO B- DECAY (1925.28 D)";
+  options_.output = (dir_ / "out.txt").string();
+  ASSERT_EQ(run(), 0);
+  std::ifstream in(options_.output);
+  std::string first;
+  std::getline(in, first);
+  EXPECT_EQ(first.substr(0, 6), "CO-60 ");
+  EXPECT_NE(err_.str().find("note: "), std::string::npos);
+  EXPECT_TRUE(out_.str().empty());
+}
+
+}  // namespace
+}  // namespace tcsum::ensdf
