@@ -6,6 +6,9 @@
 
 namespace tcsum {
 
+static_assert(std::numeric_limits<double>::is_iec559 && std::numeric_limits<double>::digits == 53,
+              "the single rounding from double needs IEEE 754 double precision");
+
 namespace roundedmath {
 
 namespace {

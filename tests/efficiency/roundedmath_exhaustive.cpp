@@ -69,7 +69,7 @@ constexpr double kWideUnresolved = 0x1p-58;
 #endif
 
 #if defined(TCSUM_SANITIZED)
-constexpr uint32_t kStride = 97;
+constexpr uint32_t kStride = 17;
 #else
 constexpr uint32_t kStride = 1;
 #endif
