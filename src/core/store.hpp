@@ -5,10 +5,19 @@
 // record of the efficiency block); every element access checks its index and
 // ends the run with a diagnostic instead of touching memory outside the store.
 #include <array>
+#include <cfloat>
 #include <cstdint>
+#include <limits>
 #include <string>
 
 namespace tcsum {
+
+// Every real of the store is an IEEE single, and every operation on it is
+// rounded to single on its own; a platform that evaluates in a wider format
+// would give other digits. (Fused multiply-add is switched off by the build.)
+static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<float>::digits == 24,
+              "float must be IEEE 754 single precision");
+static_assert(FLT_EVAL_METHOD == 0, "float operations must be evaluated in float, not wider");
 
 // Where an element access stands in the code, filled in by the compiler at
 // the call, so an index beyond the store is reported with its place.

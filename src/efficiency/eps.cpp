@@ -1,8 +1,7 @@
 #include "efficiency/eps.hpp"
 
-#include <cmath>
-
 #include "efficiency/quipol.hpp"
+#include "efficiency/roundedmath.hpp"
 
 namespace tcsum {
 
@@ -16,9 +15,9 @@ constexpr float kLogLogAbove = 200.0f;  // log-log quadratic above this energy
 
 void buildLogTable(Store& s) {
   for (int32_t j = 1; j <= 3; ++j) {
-    s.ELOG(j, 1) = std::log10(s.EFF(j, 2) / 2.0f);
+    s.ELOG(j, 1) = roundedLog10(s.EFF(j, 2) / 2.0f);
     for (int32_t i = 2; i <= s.NEFF; ++i)
-      s.ELOG(j, i) = std::log10(s.EFF(j, i));
+      s.ELOG(j, i) = roundedLog10(s.EFF(j, i));
   }
 }
 
@@ -46,9 +45,9 @@ float EPS(const Store& s, float E, int32_t MODE) {
   Vec<float, 3> VAL;
   float extra = 0.0f;  // how far QUIPOL extrapolated; not needed here
   if (E > kLogLogAbove && MODE == 2) {
-    VAL(1) = std::log10(E);
+    VAL(1) = roundedLog10(E);
     QUIPOL(s.ELOG, VAL, 3, s.NEFF, extra);
-    return std::pow(10.0f, VAL(3)) * kScale;
+    return roundedPow10(VAL(3)) * kScale;
   }
 
   VAL(1) = E;
