@@ -9,6 +9,8 @@ namespace tcsum {
 
 // Exit status of a command line that cannot be understood.
 inline constexpr int kExitUsage = 2;
+// Exit status of a complete run (or check) that warned, with --strict.
+inline constexpr int kExitWarned = 3;
 
 struct ProgramOptions {
   std::string input = "TALVEN";       // the data file
@@ -17,6 +19,9 @@ struct ProgramOptions {
   bool force = false;  // replace existing outputs
   std::string json;    // "" = none, "-" = standard output
   std::string csv;
+  bool quiet = false;   // no warnings on standard error
+  bool strict = false;  // a warning makes the exit status kExitWarned
+  bool check = false;   // list and check the data file, compute nothing
 };
 
 // The options of a run, or the exit status when the program ends with the
