@@ -124,9 +124,8 @@ int runCheck(const ProgramOptions& o) {
   try {
     InputFile in(o.input);
     DataFile file(in.stream());
-    file.observe([](const Record& r, const char* expecting) {
-      std::cout << listRecord(r, expecting);
-    });
+    file.observe(
+        [](const Record& r, const char* expecting) { std::cout << listRecord(r, expecting); });
     readEfficiencyBlock(file, s);
     buildLogTable(s);
     std::vector<Warning> table;

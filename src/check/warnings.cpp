@@ -29,7 +29,8 @@ std::string amount(double x) {
 std::string percent(float x) {
   char buffer[48];
   auto end = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(x),
-                           std::chars_format::fixed, 2).ptr;
+                           std::chars_format::fixed, 2)
+                 .ptr;
   return {buffer, end};
 }
 
@@ -86,7 +87,8 @@ void checkEfficiencyTable(const Store& s, std::vector<Warning>& out) {
       const std::string what = std::string(names[row - 2]) + " efficiency " + value(eff) +
                                " per mille at " + value(E) + " keV";
       if (eff < 0.0f) warn(i, what + " is negative: check the value and its columns");
-      if (eff > 1000.0f) warn(i, what + " is above 1000 per mille: check the value and its columns");
+      if (eff > 1000.0f)
+        warn(i, what + " is above 1000 per mille: check the value and its columns");
     }
     if (s.EFF(3, i) > s.EFF(2, i)) {
       warn(i, "full-energy-peak efficiency " + value(s.EFF(3, i)) + " per mille at " + value(E) +
@@ -156,8 +158,9 @@ void checkDataSet(const Store& s, std::vector<Warning>& out) {
         continue;
       }
       if (I >= J) {
-        warn(record, name + " does not go to a lower level: the record takes no part in the "
-                            "computation; check the level numbers in columns 1-4");
+        warn(record, name +
+                         " does not go to a lower level: the record takes no part in the "
+                         "computation; check the level numbers in columns 1-4");
         continue;
       }
       const float E = s.EGAM(J, I);

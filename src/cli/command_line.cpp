@@ -55,10 +55,12 @@ std::variant<ProgramOptions, int> parseCommandLine(int argc, const char* const* 
   app.add_flag("--no-report", o.noReport, "Write no report")->excludes(report);
   app.add_flag("--force", o.force,
                "Replace existing outputs, each only once the run has ended normally");
-  auto* json = app.add_option("--json", o.json, "Write the results as JSON to FILE (- = standard output)")
-      ->type_name("FILE");
-  auto* csv = app.add_option("--csv", o.csv, "Write the result lines as CSV to FILE (- = standard output)")
-      ->type_name("FILE");
+  auto* json =
+      app.add_option("--json", o.json, "Write the results as JSON to FILE (- = standard output)")
+          ->type_name("FILE");
+  auto* csv =
+      app.add_option("--csv", o.csv, "Write the result lines as CSV to FILE (- = standard output)")
+          ->type_name("FILE");
   app.add_flag("-q,--quiet", o.quiet, "Print no warnings");
   app.add_flag("--strict", o.strict,
                "End with exit status 3 when the run warned (once its outputs are complete)");
