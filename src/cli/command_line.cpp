@@ -17,13 +17,19 @@ Examples:
   tcsum -i co60.dat --no-report --json -  results as JSON on standard output
   tcsum -i co60.dat --csv factors.csv    report and a CSV table of the factors
   tcsum --force                          replace result.out, only if the run succeeds
+  tcsum --check -i co60.dat              every field as read, and the warnings
+
+Warnings ("warning: data set ..., record N: ...") go to standard error: data
+the run computes anyway but that should be checked. They change neither the
+report nor the exit status, unless --strict is given.
 
 Exit status:
   0  the run ended normally
   1  the run stopped at a fault (one diagnostic line on standard error; the
      report keeps everything written before it), or an output could not be
      written
-  2  the command line could not be understood (nothing was created))";
+  2  the command line could not be understood (nothing was created)
+  3  with --strict: the run (or check) was complete but warned)";
 
 constexpr const char* kEnsdfFooter = R"(Reads ENSDF files as distributed by the nuclear data centres (one file per
 mass number) and writes data sets that tcsum runs. Warnings ("warning: ...")
@@ -63,10 +69,21 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
   app.add_flag("--no-report", o.noReport, "Write no report")->excludes(report);
   app.add_flag("--force", o.force,
                "Replace existing outputs, each only once the run has ended normally");
-  app.add_option("--json", o.json, "Write the results as JSON to FILE (- = standard output)")
-      ->type_name("FILE");
-  app.add_option("--csv", o.csv, "Write the result lines as CSV to FILE (- = standard output)")
-      ->type_name("FILE");
+  auto* json =
+      app.add_option("--json", o.json, "Write the results as JSON to FILE (- = standard output)")
+          ->type_name("FILE");
+  auto* csv =
+      app.add_option("--csv", o.csv, "Write the result lines as CSV to FILE (- = standard output)")
+          ->type_name("FILE");
+  app.add_flag("-q,--quiet", o.quiet, "Print no warnings");
+  app.add_flag("--strict", o.strict,
+               "End with exit status 3 when the run warned (once its outputs are complete)");
+  app.add_flag("--check", o.check,
+               "Read the whole data file and list every field as read, with the warnings; "
+               "compute nothing and write no report")
+      ->excludes(report)
+      ->excludes(json)
+      ->excludes(csv);
 
   CLI::App* ensdf = app.add_subcommand(
       "ensdf", "Convert ENSDF decay data sets into data sets for tcsum (see tcsum ensdf --help)");

@@ -11,6 +11,8 @@ namespace tcsum {
 
 // Exit status of a command line that cannot be understood.
 inline constexpr int kExitUsage = 2;
+// Exit status of a complete run (or check) that warned, with --strict.
+inline constexpr int kExitWarned = 3;
 
 struct ProgramOptions {
   std::string input = "TALVEN";       // the data file
@@ -19,6 +21,9 @@ struct ProgramOptions {
   bool force = false;  // replace existing outputs
   std::string json;    // "" = none, "-" = standard output
   std::string csv;
+  bool quiet = false;   // no warnings on standard error
+  bool strict = false;  // a warning makes the exit status kExitWarned
+  bool check = false;   // list and check the data file, compute nothing
 };
 
 // `tcsum ensdf ...`: ENSDF decay data converted into data sets.

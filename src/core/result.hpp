@@ -12,6 +12,18 @@
 
 namespace tcsum {
 
+// Something in the data file that a user should check: the run goes on and
+// the report is unchanged. WHERE names the part of the data file, as the
+// console line shows it: `data set "CO60"` (the name as written in columns
+// 1-8, trailing blanks removed), `efficiency block`, or `end marker`.
+// RECORD is the line of the data file where the cause lies; TEXT says what
+// was done and what to check.
+struct Warning {
+  std::string where;
+  int32_t record = 0;
+  std::string text;
+};
+
 // A point of the efficiency table as read: energy in keV, efficiencies x 10^3.
 struct EfficiencyPoint {
   float energy;
@@ -25,6 +37,7 @@ struct DetectorResult {
   int32_t KDET = 0;
   Text32 DETTXT{};
   std::vector<EfficiencyPoint> table;  // points 1 ... NEFF
+  std::vector<Warning> warnings;       // on the table, in record order
 };
 
 struct LevelResult {
@@ -110,6 +123,7 @@ struct DataSetResult {
   std::vector<GammaLine> gammas;    // in the order of the results table
   std::optional<XrayLine> xray;     // after the gamma lines, when it has a count
   Stage reached = Stage::header;
+  std::vector<Warning> warnings;  // in record order
 };
 
 }  // namespace tcsum

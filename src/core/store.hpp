@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace tcsum {
 
@@ -123,6 +124,17 @@ struct Store {
   LevelMat XTR;     // intensity as read, then transition probability
   LevelMat ALPHA;   // total conversion coefficient
   LevelMat ALPHAK;  // K-shell conversion coefficient
+
+  // Where the data set stands in the data file, for warnings: the header's
+  // record number (level i is record headerRecord + i), the record of every
+  // transition read in this data set (0 for none) and the records that a
+  // later one for the same transition replaced.
+  struct Replaced {
+    int32_t upper, lower, record, by;
+  };
+  int32_t headerRecord = 0;
+  Mat<int32_t, kLevels, kLevels> transitionRecord;
+  std::vector<Replaced> replaced;
 
   // Per-transition detection probabilities.
   LevelMat BPEAK;      // transition with its gamma in the full-energy peak

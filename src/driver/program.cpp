@@ -1,18 +1,15 @@
 #include "driver/program.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <sstream>
 #include <vector>
 
+#include "check/check_mode.hpp"
+#include "check/warnings.hpp"
 #include "core/fatal.hpp"
+#include "driver/input_file.hpp"
 #include "driver/run.hpp"
 #include "outputs/csv_writer.hpp"
 #include "outputs/digest.hpp"
@@ -64,7 +61,16 @@ struct DataOutputs {
 
 }  // namespace
 
+void WarningPrinter::print(const std::vector<Warning>& warnings) {
+  count += warnings.size();
+  if (quiet) return;
+  for (const Warning& w : warnings)
+    std::cerr << formatWarning(w) << '\n';
+}
+
 int runProgram(const ProgramOptions& o) {
+  if (o.check) return runCheck(o);
+
   // The outputs other than the report are set up before anything is read,
   // so an output in the way costs no computing.
   DataOutputs data;
@@ -91,8 +97,18 @@ int runProgram(const ProgramOptions& o) {
 
   RunOutputs outputs;
   outputs.report = report ? &*report : nullptr;
-  outputs.detector = [&data](const DetectorResult& d) { data.detector(d); };
-  outputs.dataSet = [&data](const DataSetResult& ds) { data.dataSet(ds); };
+  // Warnings are printed as each part of the run is handed to the outputs,
+  // so they come in the order of the data file.
+  WarningPrinter warnings{o.quiet};
+  outputs.detector = [&](const DetectorResult& d) {
+    warnings.print(d.warnings);
+    data.detector(d);
+  };
+  outputs.dataSet = [&](const DataSetResult& ds) {
+    warnings.print(ds.warnings);
+    data.dataSet(ds);
+  };
+  outputs.finished = [&](const std::vector<Warning>& after) { warnings.print(after); };
 
   auto fileOfUnit = [&o](int32_t unit) -> std::string {
     if (unit == kDataUnit) return o.input;
@@ -103,25 +119,22 @@ int runProgram(const ProgramOptions& o) {
   std::optional<std::string> stop;  // the diagnostic that stopped the run
   try {
     try {
-      // A missing data file is created empty; the first read then finds its end.
-      const int fd = ::open(o.input.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
-      const int error = (fd < 0) ? errno : 0;
-      if (fd >= 0) ::close(fd);
-      std::ifstream in(o.input, std::ios::binary);
-      if (fd < 0 || !in) {
-        fatal({"cannot open data file", kDataUnit, error != 0 ? std::strerror(error) : ""});
-      }
-      run(*store, in, outputs);
+      InputFile in(o.input);
+      run(*store, in.stream(), outputs);
       if (report) report->close();
     } catch (const RunStop& stopped) {
       stop = formatDiagnostic(stopped.diagnostic(), fileOfUnit(stopped.diagnostic().unit));
+      try {
+        if (report) report->close(false);
+      } catch (const RunStop& second) {
+        // Closing the report failed too: said on the same line, unless it
+        // is the same fault again.
+        const std::string also =
+            formatDiagnostic(second.diagnostic(), fileOfUnit(second.diagnostic().unit));
+        if (also != *stop) *stop += "; then " + also;
+      }
       std::cerr << *stop << '\n';
-      if (report) report->close(false);
     }
-  } catch (const RunStop& second) {
-    // Closing the report after a stop failed too.
-    std::cerr << formatDiagnostic(second.diagnostic(), fileOfUnit(second.diagnostic().unit))
-              << '\n';
   } catch (const std::exception& failure) {
     // Anything else (such as running out of memory) is said in one line too,
     // and the records written so far go to disk.
@@ -138,7 +151,8 @@ int runProgram(const ProgramOptions& o) {
   data.finish(stop);
   for (const std::string& failure : data.failures)
     std::cerr << failure << '\n';
-  return (stop || !data.failures.empty()) ? kExitRunStopped : 0;
+  if (stop || !data.failures.empty()) return kExitRunStopped;
+  return (o.strict && warnings.count > 0) ? kExitWarned : 0;
 }
 
 int runEnsdf(const EnsdfRequest& request) {

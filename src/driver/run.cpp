@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "check/warnings.hpp"
 #include "core/fatal.hpp"
 #include "decay/decay.hpp"
 #include "efficiency/eps.hpp"
@@ -9,8 +10,6 @@
 #include "summing/summing.hpp"
 
 namespace tcsum {
-
-namespace {
 
 // The arrays that start every data set at zero. ELEV, FEED, PK and EGAM are
 // overwritten by the reads and only used where XTR is set. Entries 34 ... 60
@@ -52,6 +51,8 @@ void checkCaptureLevels(const Store& s) {
   }
 }
 
+namespace {
+
 DetectorResult detectorOf(const Store& s) {
   DetectorResult d;
   d.KDET1 = s.KDET1;
@@ -91,7 +92,9 @@ void computeDataSet(Store& s, DataFile& file, Report* report, DataSetResult& ds)
   if (report) writeLevels(*report, ds);
 
   readTransitions(file, s);
+  checkDataSet(s, ds.warnings);
   BALANCE(s, ds.balance);
+  checkBalance(s, ds.balance, ds.warnings);
   if (report) writeBalance(*report, ds);
   ds.reached = Stage::transitions;
   try {
@@ -125,7 +128,8 @@ void run(Store& s, std::istream& data, const RunOutputs& out,
   DataFile file(data);
   readEfficiencyBlock(file, s);
   buildLogTable(s);
-  const DetectorResult detector = detectorOf(s);
+  DetectorResult detector = detectorOf(s);
+  checkEfficiencyTable(s, detector.warnings);
   if (out.detector) out.detector(detector);
 
   for (int32_t number = 1;; ++number) {
@@ -138,7 +142,13 @@ void run(Store& s, std::istream& data, const RunOutputs& out,
     s.IDAY = date.day;
     s.IMONTH = date.month;
     s.IYEAR = date.year;
-    if (isEndMarker(s.DSNAME)) return;
+    if (isEndMarker(s.DSNAME)) {
+      std::vector<Warning> after;
+      if (const int32_t record = file.firstNonBlankRecord(); record != 0)
+        after.push_back(trailingRecords(record));
+      if (out.finished) out.finished(after);
+      return;
+    }
 
     s.EPSTX = EPS(s, s.EX, 1);
     s.EPSX = EPS(s, s.EX, 2);
@@ -146,6 +156,7 @@ void run(Store& s, std::istream& data, const RunOutputs& out,
     DataSetResult ds;
     ds.number = number;
     takeHeader(s, ds);
+    checkHeader(s, ds.warnings);
     try {
       if (out.report) {
         out.report->open();
@@ -153,9 +164,11 @@ void run(Store& s, std::istream& data, const RunOutputs& out,
       }
       computeDataSet(s, file, out.report, ds);
     } catch (const RunStop&) {
+      sortByRecord(ds.warnings);
       if (out.dataSet) out.dataSet(ds);
       throw;
     }
+    sortByRecord(ds.warnings);
     if (out.dataSet) out.dataSet(ds);
     if (afterDataSet) afterDataSet(s);
   }

@@ -28,7 +28,16 @@ struct RunOutputs {
   Report* report = nullptr;
   std::function<void(const DetectorResult&)> detector;
   std::function<void(const DataSetResult&)> dataSet;
+  // The end marker ended the run; the warnings about what follows it.
+  std::function<void(const std::vector<Warning>&)> finished;
 };
+
+// Sets the per-data-set arrays of the store to zero before a data set is read.
+void clearDataSet(Store& s);
+
+// Stops the run when an electron-capture data set has more levels than its
+// sub-level scheme can hold.
+void checkCaptureLevels(const Store& s);
 
 // Called after each finished data set, for tests that look into the store.
 using DataSetHook = std::function<void(const Store&)>;

@@ -45,7 +45,23 @@ Record DataFile::next(const char* expecting) {
   // A CR ending the line belongs to the line end, not to the record.
   if (last == '\r' && length <= record.text.size()) record.text[length - 1] = ' ';
   record.number = ++records_;
+  if (observer_) observer_(record, expecting);
   return record;
+}
+
+int32_t DataFile::firstNonBlankRecord() {
+  int32_t record = records_ + 1;
+  while (next_ < end_ || refill()) {
+    for (; next_ < end_; ++next_) {
+      const char c = block_[next_];
+      if (c == '\n') {
+        ++record;
+      } else if (c != ' ' && c != '\r' && c != '\t') {
+        return record;
+      }
+    }
+  }
+  return 0;
 }
 
 namespace {
@@ -97,6 +113,7 @@ void readHeader(DataFile& file, Store& s) {
   std::copy(mode.begin(), mode.end(), s.DECMODE.begin());
   s.EX = ex;
   s.OMEGAK = omegak;
+  s.headerRecord = r.number;
 }
 
 void readLevels(DataFile& file, Store& s) {
@@ -119,6 +136,11 @@ void readLevels(DataFile& file, Store& s) {
 
 void readTransitions(DataFile& file, Store& s) {
   using namespace layout;
+  for (int32_t J = 1; J <= kLevels; ++J) {
+    for (int32_t I = 1; I <= kLevels; ++I)
+      s.transitionRecord(J, I) = 0;
+  }
+  s.replaced.clear();
   for (;;) {
     Record r = file.next("a transition record");
     int32_t upper = readInteger(r, kUpperLevel);
@@ -140,6 +162,9 @@ void readTransitions(DataFile& file, Store& s) {
     s.XTR(upper, lower) = intensity;
     s.ALPHA(upper, lower) = alpha;
     s.ALPHAK(upper, lower) = alphak;
+    int32_t& where = s.transitionRecord(upper, lower);
+    if (where != 0) s.replaced.push_back({upper, lower, where, r.number});
+    where = r.number;
     // Upper level 33, the last row of the store, ends the list.
     if (upper == kLevels) return;
   }

@@ -2,6 +2,7 @@
 // The data-file reader: the record kinds of the data file, field by field,
 // and where each value lands in the data store.
 #include <cstddef>
+#include <functional>
 #include <istream>
 #include <vector>
 
@@ -26,6 +27,16 @@ class DataFile {
   // "end-of-file during read"; EXPECTING says what the read was for.
   Record next(const char* expecting);
 
+  // Called with every record that next() returns and what it was read as
+  // (the listing of the check mode).
+  using Observer = std::function<void(const Record&, const char* expecting)>;
+  void observe(Observer observer) { observer_ = std::move(observer); }
+
+  // The number of the first record after those read that holds anything but
+  // blanks (a line end included), or 0 when there is none; reads the rest of
+  // the file.
+  int32_t firstNonBlankRecord();
+
  private:
   // Reads the next block of the file; false at its end.
   bool refill();
@@ -36,6 +47,7 @@ class DataFile {
   std::size_t next_ = 0;  // the bytes next_ ... end_ - 1 of the block are still to be read
   std::size_t end_ = 0;
   int32_t records_ = 0;
+  Observer observer_;
 };
 
 // Record layouts, one field per entry of the layout notation.
@@ -72,8 +84,9 @@ inline constexpr Field kAlphaK{41, 50, "K conversion coefficient ALPHAK"};
 // stored in column NEFF + 1.
 void readEfficiencyBlock(DataFile& file, Store& s);
 
-// Reads a data-set header into DSNAME, DECMODE, EX and OMEGAK. The whole
-// record is converted, the end marker included.
+// Reads a data-set header into DSNAME, DECMODE, EX and OMEGAK, and its record
+// number into headerRecord. The whole record is converted, the end marker
+// included.
 void readHeader(DataFile& file, Store& s);
 
 // Reads the level records into ELEV, FEED and PK, and sets NLEV. The first
@@ -82,8 +95,9 @@ void readHeader(DataFile& file, Store& s);
 void readLevels(DataFile& file, Store& s);
 
 // Reads transition records into EGAM, XTR, ALPHA and ALPHAK at (upper,
-// lower), in any order; a later record for the same pair replaces the earlier.
-// The record with upper level 33 ends the list and is stored like the others.
+// lower), in any order; a later record for the same pair replaces the earlier
+// (noted in Store::replaced). The record with upper level 33 ends the list
+// and is stored like the others. Notes each record in Store::transitionRecord.
 void readTransitions(DataFile& file, Store& s);
 
 }  // namespace tcsum

@@ -129,13 +129,24 @@ void appendJson(std::string& out, const Json& j, int level) {
   }
 }
 
+namespace {
+// The warnings of a part of the run: record number and text, in record order.
+Json warningsJson(const std::vector<Warning>& warnings) {
+  Json out = Json::array();
+  for (const Warning& w : warnings)
+    out.push_back(Json{{"record", w.record}, {"text", utf8(w.text)}});
+  return out;
+}
+}  // namespace
+
 Json detectorJson(const DetectorResult& d) {
   Json table = Json::array();
   for (const EfficiencyPoint& p : d.table)
     table.push_back(Json{{"energy_keV", p.energy}, {"total", p.total}, {"peak", p.peak}});
   return Json{{"number", 10 * d.KDET1 + d.KDET},
               {"text", utf8({d.DETTXT.data(), d.DETTXT.size()})},
-              {"efficiency_table", std::move(table)}};
+              {"efficiency_table", std::move(table)},
+              {"warnings", warningsJson(d.warnings)}};
 }
 
 Json dataSetJson(const DataSetResult& ds) {
@@ -186,6 +197,7 @@ Json dataSetJson(const DataSetResult& ds) {
     lines.push_back(gammaJson(g));
   if (ds.xray) lines.push_back(xrayJson(*ds.xray));
   j["lines"] = std::move(lines);
+  j["warnings"] = warningsJson(ds.warnings);
   return j;
 }
 

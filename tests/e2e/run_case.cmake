@@ -2,14 +2,22 @@
 # what it leaves behind.
 #
 #   PROGRAM   the tcsum executable
-#   DATA_FILE the data file to run on (none there: the program must create it)
-#   CASE_DIR  folder with what is expected:
+#   DATA_FILE the data file to run on (none there: the run must not create it)
+#   CASE_DIR  folder with the case:
+#               arguments            command-line arguments, one per line
+#               data-file-kind       "directory": the data file is an empty
+#                                    directory
+#               expected-stdout      standard output, exactly (default:
+#                                    nothing on standard output)
+#               expected-warnings    the "warning: " lines on standard error,
+#                                    exactly and in order (default: none)
 #               expected-result.out  the report, byte for byte, the date line
 #                                    ("Rechendatum: dd.mm.yyyy") excepted;
 #                                    without it no report may be written
 #               expected-status      the exit status (default 0)
-#               expected-stderr      the start of the diagnostic on standard
-#                                    error (default: nothing on standard error)
+#               expected-stderr      the start of the one-line diagnostic on
+#                                    standard error after the warnings
+#                                    (default: nothing else on standard error)
 #               existing-report      a result.out of this kind is put in
 #                                    place before the run: file, read-only,
 #                                    directory or dangling-link; it must be
@@ -22,7 +30,13 @@ cmake_minimum_required(VERSION 3.25)
 
 file(REMOVE_RECURSE "${WORK_DIR}")
 file(MAKE_DIRECTORY "${WORK_DIR}")
-if(EXISTS "${DATA_FILE}")
+set(data_kind "")
+if(EXISTS "${CASE_DIR}/data-file-kind")
+  file(STRINGS "${CASE_DIR}/data-file-kind" data_kind LIMIT_COUNT 1)
+endif()
+if(data_kind STREQUAL "directory")
+  file(MAKE_DIRECTORY "${WORK_DIR}/TALVEN")
+elseif(EXISTS "${DATA_FILE}")
   file(COPY_FILE "${DATA_FILE}" "${WORK_DIR}/TALVEN")
 endif()
 
@@ -46,12 +60,16 @@ if(EXISTS "${CASE_DIR}/existing-report")
   endif()
 endif()
 
-set(command "${PROGRAM}")
+set(arguments "")
+if(EXISTS "${CASE_DIR}/arguments")
+  file(STRINGS "${CASE_DIR}/arguments" arguments)
+endif()
+set(command "${PROGRAM}" ${arguments})
 if(EXISTS "${CASE_DIR}/file-size-limit")
   file(STRINGS "${CASE_DIR}/file-size-limit" blocks LIMIT_COUNT 1)
   # Past the limit write() fails with EFBIG instead of raising SIGXFSZ (the
   # commands are joined by && because a ; would split the CMake list).
-  set(command sh -c "trap '' XFSZ && ulimit -f ${blocks} && exec \"$0\"" "${PROGRAM}")
+  set(command sh -c "trap '' XFSZ && ulimit -f ${blocks} && exec \"$0\" \"$@\"" "${PROGRAM}" ${arguments})
 endif()
 execute_process(COMMAND ${command} WORKING_DIRECTORY "${WORK_DIR}"
                 RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -64,6 +82,21 @@ if(NOT status STREQUAL expected_status)
   message(FATAL_ERROR "exit status ${status}, expected ${expected_status}; stderr: ${err}")
 endif()
 
+# Standard error: the warning lines, then at most one diagnostic line (a
+# semicolon would split the CMake list of lines).
+string(REPLACE ";" "<semicolon>" err "${err}")
+string(REGEX MATCHALL "warning: [^\n]*\n" warnings "${err}")
+string(REGEX REPLACE "warning: [^\n]*\n" "" err "${err}")
+string(JOIN "" warnings ${warnings})
+set(expected_warnings "")
+if(EXISTS "${CASE_DIR}/expected-warnings")
+  file(READ "${CASE_DIR}/expected-warnings" expected_warnings)
+  string(REPLACE ";" "<semicolon>" expected_warnings "${expected_warnings}")
+endif()
+if(NOT warnings STREQUAL expected_warnings)
+  message(FATAL_ERROR "warnings differ; expected:\n${expected_warnings}\nfound:\n${warnings}")
+endif()
+string(REPLACE "<semicolon>" ";" err "${err}")
 if(EXISTS "${CASE_DIR}/expected-stderr")
   file(READ "${CASE_DIR}/expected-stderr" expected_err)
   string(STRIP "${expected_err}" expected_err)
@@ -79,15 +112,17 @@ if(EXISTS "${CASE_DIR}/expected-stderr")
 elseif(NOT err STREQUAL "")
   message(FATAL_ERROR "unexpected output on standard error:\n${err}")
 endif()
-if(NOT out STREQUAL "")
-  message(FATAL_ERROR "unexpected output on standard output:\n${out}")
+set(expected_out "")
+if(EXISTS "${CASE_DIR}/expected-stdout")
+  file(READ "${CASE_DIR}/expected-stdout" expected_out)
+endif()
+if(NOT out STREQUAL expected_out)
+  message(FATAL_ERROR "standard output differs; expected:\n${expected_out}\nfound:\n${out}")
 endif()
 
-if(NOT EXISTS "${DATA_FILE}")
-  file(SIZE "${WORK_DIR}/TALVEN" size)  # fails when the program did not create it
-  if(NOT size EQUAL 0)
-    message(FATAL_ERROR "the data file the program created is not empty")
-  endif()
+if(NOT EXISTS "${DATA_FILE}" AND NOT data_kind STREQUAL "directory"
+   AND EXISTS "${WORK_DIR}/TALVEN")
+  message(FATAL_ERROR "the run created the missing data file")
 endif()
 
 # Compared as hex, so every byte counts (CR LF line ends, byte 148 for "ö").

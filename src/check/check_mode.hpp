@@ -1,0 +1,23 @@
+#pragma once
+// tcsum --check: reads the whole data file as a run would, lists every field
+// of every record with its columns, the text found there, the value taken
+// and its unit, and prints the warnings of the data. Computes no result and
+// writes no report.
+#include <string>
+
+#include "cli/command_line.hpp"
+#include "input/fields.hpp"
+
+namespace tcsum {
+
+// The listing of one record, read as EXPECTING (what DataFile::next was
+// asked for), one line per field.
+std::string listRecord(const Record& record, const char* expecting);
+
+// The check of the data file of OPTIONS: the listing on standard output,
+// warnings and a run-stopping fault on standard error. Returns the exit
+// status: 0, kExitRunStopped at a fault that would stop a run, kExitWarned
+// with --strict when it warned.
+int runCheck(const ProgramOptions& options);
+
+}  // namespace tcsum

@@ -1,0 +1,233 @@
+#include "check/warnings.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <string_view>
+
+#include "core/fatal.hpp"
+
+namespace tcsum {
+
+namespace {
+
+// A value as the data file could hold it: the shortest decimal that reads
+// back to the float.
+std::string value(float x) {
+  char buffer[32];
+  auto end = std::to_chars(buffer, buffer + sizeof buffer, x).ptr;
+  return {buffer, end};
+}
+
+// A derived amount (a difference), to six significant digits.
+std::string amount(double x) {
+  char buffer[32];
+  auto end = std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::general, 6).ptr;
+  return {buffer, end};
+}
+
+std::string percent(float x) {
+  char buffer[48];
+  auto end = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(x),
+                           std::chars_format::fixed, 2)
+                 .ptr;
+  return {buffer, end};
+}
+
+std::string dataSetPlace(const Store& s) {
+  return "data set " + quoted(trimmedName(s.DSNAME));
+}
+
+std::string transitionName(int32_t J, int32_t I) {
+  return "transition " + std::to_string(J) + " -> " + std::to_string(I);
+}
+
+// Where a value lies relative to the energy range of the efficiency table,
+// as the start of a warning text; empty inside it.
+std::string outsideTable(const Store& s, float E) {
+  const float first = s.EFF(1, 1);
+  const float last = s.EFF(1, s.NEFF);
+  if (E == 0.0f || (E >= first && E <= last)) return {};
+  if (E < first) {
+    return " lies " + amount(static_cast<double>(first) - static_cast<double>(E)) +
+           " keV below the first energy of the efficiency table (" + value(first) + " keV)";
+  }
+  return " lies " + amount(static_cast<double>(E) - static_cast<double>(last)) +
+         " keV above the last energy of the efficiency table (" + value(last) + " keV)";
+}
+
+// The decay mode in upper case without blanks and dots, so that "e.c." and
+// " EC" read as "EC".
+std::string normalisedMode(const Text8& mode) {
+  std::string out;
+  for (char c : mode) {
+    if (c == ' ' || c == '.') continue;
+    out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  }
+  return out;
+}
+
+}  // namespace
+
+void checkEfficiencyTable(const Store& s, std::vector<Warning>& out) {
+  auto warn = [&out](int32_t point, std::string text) {
+    // The block begins with the file, so point i is record i.
+    out.push_back({"efficiency block", point, std::move(text)});
+  };
+  for (int32_t i = 1; i <= s.NEFF; ++i) {
+    const float E = s.EFF(1, i);
+    if (i > 1 && !(E > s.EFF(1, i - 1))) {
+      warn(i, "energy " + value(E) + " keV is not above the energy of the point before (" +
+                  value(s.EFF(1, i - 1)) +
+                  " keV): the table must ascend, efficiencies interpolated near it are wrong");
+    }
+    const char* names[] = {"total", "full-energy-peak"};
+    for (int32_t row = 2; row <= 3; ++row) {
+      const float eff = s.EFF(row, i);
+      const std::string what = std::string(names[row - 2]) + " efficiency " + value(eff) +
+                               " per mille at " + value(E) + " keV";
+      if (eff < 0.0f) warn(i, what + " is negative: check the value and its columns");
+      if (eff > 1000.0f)
+        warn(i, what + " is above 1000 per mille: check the value and its columns");
+    }
+    if (s.EFF(3, i) > s.EFF(2, i)) {
+      warn(i, "full-energy-peak efficiency " + value(s.EFF(3, i)) + " per mille at " + value(E) +
+                  " keV is above the total efficiency " + value(s.EFF(2, i)) +
+                  ": check the columns (total 11-20, peak 21-30)");
+    }
+  }
+}
+
+void checkHeader(const Store& s, std::vector<Warning>& out) {
+  auto warn = [&](std::string text) {
+    out.push_back({dataSetPlace(s), s.headerRecord, std::move(text)});
+  };
+  const std::string mode = normalisedMode(s.DECMODE);
+  const std::string shown = quoted(trimmedName(s.DECMODE));
+  if (!isElectronCapture(s) && (mode.starts_with("EC") || mode.starts_with("EPS"))) {
+    warn("decay mode " + shown +
+         " is not \"EC\" in columns 11-12 with columns 13-18 blank: the data set is computed as "
+         "not electron capture (no capture K x-rays); write exactly EC if it decays by "
+         "electron capture");
+  }
+  if (mode.find("B+") != std::string::npos || mode.find("BETA+") != std::string::npos ||
+      mode.starts_with("E+")) {
+    warn("decay mode " + shown +
+         " names beta-plus decay: annihilation radiation is not part of the model, so its "
+         "summing is missing from every factor");
+  }
+  if (s.OMEGAK < 0.0f || s.OMEGAK > 1.0f) {
+    warn("OMEGAK " + value(s.OMEGAK) + " lies outside 0 ... 1: check the value and columns 31-40");
+  }
+  if (std::string where = outsideTable(s, s.EX); !where.empty()) {
+    warn("E(X) " + value(s.EX) + " keV" + where +
+         ": the K x-ray efficiencies are extrapolated; extend the table");
+  }
+}
+
+void checkDataSet(const Store& s, std::vector<Warning>& out) {
+  const std::string place = dataSetPlace(s);
+  auto warn = [&](int32_t record, std::string text) {
+    out.push_back({place, record, std::move(text)});
+  };
+
+  bool captureK = false;
+  for (int32_t i = 1; i <= s.NLEV; ++i) {
+    const int32_t record = s.headerRecord + i;
+    if (s.FEED(i) < 0.0f) {
+      warn(record, "level " + std::to_string(i) + " has the negative feeding " + value(s.FEED(i)) +
+                       " %: check the value and columns 11-20");
+    }
+    if (s.PK(i) < 0.0f || s.PK(i) > 1.0f) {
+      warn(record, "level " + std::to_string(i) + " has the K-capture fraction PK " +
+                       value(s.PK(i)) + " outside 0 ... 1: check the value and columns 21-30");
+    }
+    captureK = captureK || (s.FEED(i) > 0.0f && s.PK(i) > 0.0f);
+  }
+  captureK = captureK && isElectronCapture(s);
+
+  int32_t conversionK = 0;  // the record of a transition with K conversion
+  for (int32_t J = 1; J < kLevels; ++J) {
+    for (int32_t I = 1; I <= kLevels; ++I) {
+      const int32_t record = s.transitionRecord(J, I);
+      if (record == 0) continue;
+      const std::string name = transitionName(J, I);
+      if (J > s.NLEV || I > s.NLEV) {
+        warn(record, name + " names a level beyond the last level " + std::to_string(s.NLEV) +
+                         ": the record takes no part in the computation");
+        continue;
+      }
+      if (I >= J) {
+        warn(record, name +
+                         " does not go to a lower level: the record takes no part in the "
+                         "computation; check the level numbers in columns 1-4");
+        continue;
+      }
+      const float E = s.EGAM(J, I);
+      const double levels = static_cast<double>(s.ELEV(J)) - static_cast<double>(s.ELEV(I));
+      const double off = std::fabs(static_cast<double>(E) - levels);
+      if (off > 1.0 && off > 0.01 * std::fabs(levels)) {
+        warn(record, name + " energy " + value(E) + " keV differs by " + amount(off) +
+                         " keV from the difference of its level energies (" + amount(levels) +
+                         " keV): the energy is used as read; check both");
+      }
+      if (s.XTR(J, I) < 0.0f)
+        warn(record, name + " has the negative intensity " + value(s.XTR(J, I)) + " %");
+      if (s.ALPHA(J, I) < 0.0f)
+        warn(record, name + " has the negative ALPHA " + value(s.ALPHA(J, I)));
+      if (s.ALPHAK(J, I) < 0.0f)
+        warn(record, name + " has the negative ALPHAK " + value(s.ALPHAK(J, I)));
+      if (s.ALPHAK(J, I) > s.ALPHA(J, I)) {
+        warn(record, name + " has ALPHAK " + value(s.ALPHAK(J, I)) + " above ALPHA " +
+                         value(s.ALPHA(J, I)) + ": check the columns (ALPHA 31-40, ALPHAK 41-50)");
+      }
+      if (s.XTR(J, I) != 0.0f) {
+        if (std::string where = outsideTable(s, E); !where.empty()) {
+          warn(record, name + " at " + value(E) + " keV" + where +
+                           ": its efficiencies are extrapolated; extend the table");
+        }
+        if (s.ALPHAK(J, I) > 0.0f && conversionK == 0) conversionK = record;
+      }
+    }
+  }
+
+  for (const Store::Replaced& r : s.replaced) {
+    warn(r.record, transitionName(r.upper, r.lower) + " is read again in record " +
+                       std::to_string(r.by) + ", which replaces this one");
+  }
+
+  if (s.EX == 0.0f && (captureK || conversionK != 0)) {
+    warn(s.headerRecord,
+         std::string("E(X) is 0 while the data set has ") +
+             (conversionK != 0 ? "K conversion (record " + std::to_string(conversionK) + ")"
+                               : std::string("K capture")) +
+             ": the K x-rays get efficiency 0, so their summing is missing; enter the "
+             "daughter's mean K x-ray energy in columns 21-30");
+  }
+}
+
+void checkBalance(const Store& s, const std::vector<BalanceFinding>& findings,
+                  std::vector<Warning>& out) {
+  for (const BalanceFinding& f : findings) {
+    out.push_back({dataSetPlace(s), s.headerRecord + f.level,
+                   "level " + std::to_string(f.level) + " is populated with " + percent(f.PIN) +
+                       " % and depopulated with " + percent(f.POUT) +
+                       " % (listed in the report): check its feeding and the intensities and "
+                       "ALPHA of its transitions"});
+  }
+}
+
+Warning trailingRecords(int32_t record) {
+  return {"end marker", record, "records follow the end marker and are not read"};
+}
+
+void sortByRecord(std::vector<Warning>& warnings) {
+  std::stable_sort(warnings.begin(), warnings.end(),
+                   [](const Warning& a, const Warning& b) { return a.record < b.record; });
+}
+
+std::string formatWarning(const Warning& w) {
+  return "warning: " + w.where + ", record " + std::to_string(w.record) + ": " + w.text;
+}
+
+}  // namespace tcsum
