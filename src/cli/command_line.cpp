@@ -1,6 +1,10 @@
 #include "cli/command_line.hpp"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <thread>
+
+#include "uncertainty/propagation.hpp"
 
 namespace tcsum {
 
@@ -17,6 +21,7 @@ Examples:
   tcsum -i co60.dat --no-report --json -  results as JSON on standard output
   tcsum -i co60.dat --csv factors.csv    report and a CSV table of the factors
   tcsum --force                          replace result.out, only if the run succeeds
+  tcsum --u-total 10 --u-peak 3          factors with uncertainties (table on standard output)
 
 Exit status:
   0  the run ended normally
@@ -54,6 +59,42 @@ std::variant<ProgramOptions, int> parseCommandLine(int argc, const char* const* 
   app.add_option("--csv", o.csv, "Write the result lines as CSV to FILE (- = standard output)")
       ->type_name("FILE");
 
+  float uTotal = 0.0f;
+  float uPeak = 0.0f;
+  std::string correlation = "full";
+  int64_t samples = kDefaultSamples;
+  uint64_t seed = kDefaultSeed;
+  o.jobs = std::max(1u, std::thread::hardware_concurrency());
+  auto* total = app.add_option("--u-total", uTotal,
+                               "Relative standard uncertainty of the total efficiencies, percent")
+                    ->type_name("PERCENT")
+                    ->check(CLI::Range(0.0f, 100.0f));
+  auto* peak = app.add_option("--u-peak", uPeak,
+                              "Relative standard uncertainty of the full-energy-peak efficiencies, "
+                              "percent")
+                   ->type_name("PERCENT")
+                   ->check(CLI::Range(0.0f, 100.0f));
+  const std::pair<const char*, CLI::Option*> needUncertainty[] = {
+      {"--u-correlation",
+       app.add_option("--u-correlation", correlation,
+                      "full: each efficiency curve off by one common factor (default); none: "
+                      "each table point on its own")
+           ->type_name("full|none")
+           ->check(CLI::IsMember({"full", "none"}))},
+      {"--samples", app.add_option("--samples", samples,
+                                   "Monte Carlo samples of the uncertainty (default 10000)")
+                        ->type_name("N")
+                        ->check(CLI::Range(int64_t{2}, int64_t{1000000}))},
+      {"--seed", app.add_option("--seed", seed,
+                                "Seed of the samples (default " + std::to_string(kDefaultSeed) +
+                                    "); the same seed gives the same numbers")
+                     ->type_name("S")
+                     ->check(CLI::Range(uint64_t{0}, (uint64_t{1} << 53) - 1))}};
+  app.add_option("--jobs", o.jobs, "Threads to compute on (default: the number of cores)")
+      ->type_name("N")
+      ->check(CLI::Range(1u, 1024u));
+  app.add_flag("-q,--quiet", o.quiet, "Write nothing to standard output but an output sent there");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -76,6 +117,19 @@ std::variant<ProgramOptions, int> parseCommandLine(int argc, const char* const* 
   if (o.input.empty() || (!o.noReport && o.report.empty())) {
     err << "tcsum: an empty file name names no file (see tcsum --help)\n";
     return kExitUsage;
+  }
+  if (total->count() + peak->count() > 0) {
+    o.uncertainty = UncertaintySettings{
+        uTotal, uPeak,
+        correlation == "none" ? EfficiencyCorrelation::none : EfficiencyCorrelation::full,
+        samples, seed};
+  } else {
+    for (const auto& [name, option] : needUncertainty) {
+      if (option->count() > 0) {
+        err << "tcsum: " << name << ": needs --u-total or --u-peak (see tcsum --help)\n";
+        return kExitUsage;
+      }
+    }
   }
   return o;
 }

@@ -1,9 +1,13 @@
 #pragma once
 // The command line: what a run reads and writes. Without arguments the
 // program reads "TALVEN" and creates "result.out" in the working directory.
+#include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <variant>
+
+#include "core/result.hpp"
 
 namespace tcsum {
 
@@ -17,6 +21,11 @@ struct ProgramOptions {
   bool force = false;  // replace existing outputs
   std::string json;    // "" = none, "-" = standard output
   std::string csv;
+  // The uncertainty of the factors from that of the efficiency table, when
+  // --u-total or --u-peak is given.
+  std::optional<UncertaintySettings> uncertainty;
+  unsigned jobs = 1;   // threads to compute on
+  bool quiet = false;  // nothing on standard output but an output sent there
 };
 
 // The options of a run, or the exit status when the program ends with the

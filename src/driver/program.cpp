@@ -16,6 +16,9 @@
 #include "outputs/csv_writer.hpp"
 #include "outputs/digest.hpp"
 #include "outputs/json_writer.hpp"
+#include "outputs/text.hpp"
+#include "outputs/uncertainty_table.hpp"
+#include "uncertainty/propagation.hpp"
 
 namespace tcsum {
 
@@ -75,7 +78,7 @@ int runProgram(const ProgramOptions& o) {
     }
     if (!o.csv.empty()) {
       data.csvFile.emplace(o.csv, "CSV output", o.force);
-      data.csv.emplace(*data.csvFile);
+      data.csv.emplace(*data.csvFile, o.uncertainty.has_value());
     }
   } catch (const OutputError& e) {
     std::cerr << e.what() << '\n';
@@ -92,6 +95,19 @@ int runProgram(const ProgramOptions& o) {
   outputs.report = report ? &*report : nullptr;
   outputs.detector = [&data](const DetectorResult& d) { data.detector(d); };
   outputs.dataSet = [&data](const DataSetResult& ds) { data.dataSet(ds); };
+  if (o.uncertainty) {
+    // The table of factors and uncertainties goes to standard output unless
+    // it is quiet or an output goes there.
+    const bool table = !o.quiet && o.json != "-" && o.csv != "-" && (o.noReport || o.report != "-");
+    outputs.analyse = [&o, table](const Store& asRead, DataSetResult& ds) {
+      {
+        ProgressLine progress(std::cerr, ::isatty(STDERR_FILENO) == 1,
+                              "tcsum: uncertainty of " + utf8FromCodePage437(trimmedName(ds.DSNAME)));
+        propagateEfficiencyUncertainty(asRead, ds, {*o.uncertainty, o.jobs, std::ref(progress)});
+      }
+      if (table) std::cout << uncertaintyTable(ds) << std::flush;
+    };
+  }
 
   auto fileOfUnit = [&o](int32_t unit) -> std::string {
     if (unit == kDataUnit) return o.input;

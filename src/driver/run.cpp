@@ -1,6 +1,7 @@
 #include "driver/run.hpp"
 
 #include <ctime>
+#include <memory>
 
 #include "core/fatal.hpp"
 #include "decay/decay.hpp"
@@ -81,8 +82,9 @@ void takeLevels(const Store& s, DataSetResult& ds) {
 }
 
 // One data set after its header: the stages in order, each section of the
-// report written as soon as its values are there.
-void computeDataSet(Store& s, DataFile& file, Report* report, DataSetResult& ds) {
+// report written as soon as its values are there. ASREAD, when given, gets a
+// copy of the store with the data set read and nothing computed from it.
+void computeDataSet(Store& s, DataFile& file, Report* report, DataSetResult& ds, Store* asRead) {
   clearDataSet(s);
   readLevels(file, s);
   checkCaptureLevels(s);
@@ -91,6 +93,7 @@ void computeDataSet(Store& s, DataFile& file, Report* report, DataSetResult& ds)
   if (report) writeLevels(*report, ds);
 
   readTransitions(file, s);
+  if (asRead) *asRead = s;
   BALANCE(s, ds.balance);
   if (report) writeBalance(*report, ds);
   ds.reached = Stage::transitions;
@@ -127,6 +130,8 @@ void run(Store& s, std::istream& data, const RunOutputs& out,
   buildLogTable(s);
   const DetectorResult detector = detectorOf(s);
   if (out.detector) out.detector(detector);
+  std::unique_ptr<Store> asRead;
+  if (out.analyse) asRead = std::make_unique<Store>();
 
   for (int32_t number = 1;; ++number) {
     s.EPSTX = 0.0f;
@@ -151,7 +156,8 @@ void run(Store& s, std::istream& data, const RunOutputs& out,
         out.report->open();
         writeOpening(*out.report, detector, ds);
       }
-      computeDataSet(s, file, out.report, ds);
+      computeDataSet(s, file, out.report, ds, asRead.get());
+      if (out.analyse) out.analyse(*asRead, ds);
     } catch (const RunStop&) {
       if (out.dataSet) out.dataSet(ds);
       throw;

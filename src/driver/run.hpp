@@ -28,6 +28,11 @@ struct RunOutputs {
   Report* report = nullptr;
   std::function<void(const DetectorResult&)> detector;
   std::function<void(const DataSetResult&)> dataSet;
+  // Further analysis of a computed data set before the outputs get it: with
+  // the store as it stood once the data set's transitions were read (before
+  // the transition stage replaced intensities by probabilities). Only when
+  // set does the run keep that copy.
+  std::function<void(const Store& asRead, DataSetResult& ds)> analyse;
 };
 
 // Called after each finished data set, for tests that look into the store.
