@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <charconv>
 #include <thread>
 
 #include "uncertainty/propagation.hpp"
@@ -65,15 +66,29 @@ std::variant<ProgramOptions, int> parseCommandLine(int argc, const char* const* 
   int64_t samples = kDefaultSamples;
   uint64_t seed = kDefaultSeed;
   o.jobs = std::max(1u, std::thread::hardware_concurrency());
+  // A number option given as "" would read as 0.
+  const CLI::Validator given(
+      [](std::string& text) -> std::string { return text.empty() ? "empty value" : ""; },
+      "");
+  const CLI::Validator percent(
+      [](std::string& text) -> std::string {
+        // What is not a number at all is left to the conversion to refuse.
+        if (text.empty()) return "empty value";
+        float value = 0.0f;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (error != std::errc() || end != text.data() + text.size()) return "";
+        return value >= 0.0f && value <= 100.0f ? "" : "Value " + text + " not in 0 ... 100";
+      },
+      "");
   auto* total = app.add_option("--u-total", uTotal,
-                               "Relative standard uncertainty of the total efficiencies, percent")
+                               "Relative standard uncertainty of the total efficiencies, percent (0 ... 100)")
                     ->type_name("PERCENT")
-                    ->check(CLI::Range(0.0f, 100.0f));
+                    ->check(percent);
   auto* peak = app.add_option("--u-peak", uPeak,
                               "Relative standard uncertainty of the full-energy-peak efficiencies, "
-                              "percent")
+                              "percent (0 ... 100)")
                    ->type_name("PERCENT")
-                   ->check(CLI::Range(0.0f, 100.0f));
+                   ->check(percent);
   const std::pair<const char*, CLI::Option*> needUncertainty[] = {
       {"--u-correlation",
        app.add_option("--u-correlation", correlation,
@@ -89,6 +104,7 @@ std::variant<ProgramOptions, int> parseCommandLine(int argc, const char* const* 
                                 "Seed of the samples (default " + std::to_string(kDefaultSeed) +
                                     "); the same seed gives the same numbers")
                      ->type_name("S")
+                     ->check(given)
                      ->check(CLI::Range(uint64_t{0}, (uint64_t{1} << 53) - 1))}};
   app.add_option("--jobs", o.jobs, "Threads to compute on (default: the number of cores)")
       ->type_name("N")

@@ -11,12 +11,28 @@ namespace tcsum {
 
 namespace {
 
+// VALUE with DECIMALS decimals; a value that rounds to zero has no sign.
 std::string fixed(float value, int decimals) {
   if (!std::isfinite(value)) return "-";
   std::array<char, 64> buffer{};
   const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
                                     std::chars_format::fixed, decimals);
+  std::string text(buffer.data(), result.ptr);
+  if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+  return text;
+}
+
+std::string significant(float value, int digits) {
+  if (!std::isfinite(value)) return "-";
+  std::array<char, 64> buffer{};
+  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                    std::chars_format::general, digits);
   return {buffer.data(), result.ptr};
+}
+
+std::string leftAligned(std::string text, std::size_t width) {
+  if (text.size() < width) text.append(width - text.size(), ' ');
+  return text;
 }
 
 std::string rightAligned(std::string text, std::size_t width) {
@@ -24,11 +40,9 @@ std::string rightAligned(std::string text, std::size_t width) {
   return text;
 }
 
-// Decimals that show U with two significant digits (4 for 0, at most 9).
+// Decimals that show U (> 0) with two significant digits.
 int decimalsFor(float u) {
-  if (!(u > 0.0f) || !std::isfinite(u)) return 4;
-  const int exponent = static_cast<int>(std::floor(std::log10(u)));
-  return std::clamp(1 - exponent, 0, 9);
+  return std::max(1 - static_cast<int>(std::floor(std::log10(u))), 0);
 }
 
 std::string percent(float value) {
@@ -46,20 +60,31 @@ std::string uncertaintyTable(const DataSetResult& ds) {
                     (u.correlation == EfficiencyCorrelation::full ? "full" : "no") +
                     " correlation; " + std::to_string(u.samples) + " samples, seed " +
                     std::to_string(u.seed) + ")\n";
-  out += "  line      energy/keV   factor ± standard       95 % interval        S_total  S_peak\n";
-  auto row = [&out](std::string line, float energy, float factor,
+  out += "  line      energy/keV      factor ± standard     95 % interval          S_total  S_peak\n";
+  auto row = [&out](const std::string& line, float energy, float factor,
                     const std::optional<FactorUncertainty>& fu) {
-    out += "  " + line + std::string(line.size() < 8 ? 8 - line.size() : 0, ' ');
-    out += rightAligned(fixed(energy, 3), 12) + "  ";
+    out += "  " + leftAligned(line, 8) + rightAligned(fixed(energy, 3), 12);
     if (!fu) {
-      out += fixed(factor, 4) + '\n';
+      out += rightAligned(significant(factor, 5), 12) + '\n';
       return;
     }
-    const int d = decimalsFor(fu->standard);
-    out += rightAligned(fixed(factor, d), 8) + " ± " + fixed(fu->standard, d);
-    out += "   [" + fixed(fu->low95, d) + ", " + fixed(fu->high95, d) + "]";
-    out += "  " + rightAligned(fixed(fu->sensitivityTotal, 3), 8);
-    out += "  " + rightAligned(fixed(fu->sensitivityPeak, 3), 7) + '\n';
+    // The standard uncertainty with two significant digits, the factor and
+    // its interval to the same decimal place, at most the sixth (a factor
+    // below 0.001 with three significant digits); without an uncertainty
+    // the factor with five.
+    constexpr int kMostDecimals = 6;
+    const bool rounded = fu->standard > 0.0f && std::isfinite(fu->standard);
+    const int d = rounded ? decimalsFor(fu->standard) : 0;
+    auto shown = [&](float v) {
+      if (!rounded) return significant(v, 5);
+      return std::fabs(factor) < 1e-3f ? significant(v, 3) : fixed(v, std::min(d, kMostDecimals));
+    };
+    const std::string standard =
+        d <= kMostDecimals ? fixed(fu->standard, d) : significant(fu->standard, 2);
+    out += rightAligned(shown(factor), 12) + " ± " + leftAligned(standard, 10);
+    out += leftAligned("[" + shown(fu->low95) + ", " + shown(fu->high95) + "]", 22);
+    out += rightAligned(fixed(fu->sensitivityTotal, 3), 8);
+    out += rightAligned(fixed(fu->sensitivityPeak, 3), 8) + '\n';
   };
   for (const GammaLine& g : ds.gammas)
     row(std::to_string(g.upper) + " -> " + std::to_string(g.lower), g.energy, g.KORR,
