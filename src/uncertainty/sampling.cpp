@@ -65,12 +65,20 @@ SampleSummary summarise(std::vector<float>& values) {
   const double standard = n > 1 ? std::sqrt(squares / static_cast<double>(n - 1)) : 0.0;
 
   // The shortest of the intervals [y(r), y(r + q)] between ordered values
-  // with q = 0.95 n rounded; the first of equally short ones.
-  std::sort(values.begin(), values.end());
-  std::size_t q = static_cast<std::size_t>(0.95 * static_cast<double>(n) + 0.5);
-  q = std::min(q, n - 1);
+  // with q = 0.95 n rounded; the first of equally short ones. Only the
+  // n - q lowest and the n - q highest values need to be in order.
+  const std::size_t q = std::min(static_cast<std::size_t>(0.95 * static_cast<double>(n) + 0.5), n - 1);
+  const std::size_t starts = n - q;  // at most q, but for one value
+  const auto first = values.begin();
+  const auto at = [first](std::size_t k) { return first + static_cast<std::ptrdiff_t>(k); };
+  if (starts <= q) {
+    std::nth_element(first, at(starts), values.end());
+    std::sort(first, at(starts));
+    std::nth_element(at(starts), at(q), values.end());
+    std::sort(at(q), values.end());
+  }
   std::size_t best = 0;
-  for (std::size_t r = 1; r + q < n; ++r) {
+  for (std::size_t r = 1; r < starts; ++r) {
     if (values[r + q] - values[r] < values[best + q] - values[best]) best = r;
   }
   return {mean, standard, static_cast<double>(values[best]), static_cast<double>(values[best + q])};

@@ -34,8 +34,8 @@ struct SampleSummary {
   double high95;
 };
 
-// The summary of VALUES, which it sorts; NaN throughout when a value is not
-// finite or there are none.
+// The summary of VALUES, which it reorders; NaN throughout when a value is
+// not finite or there are none.
 SampleSummary summarise(std::vector<float>& values);
 
 }  // namespace tcsum
