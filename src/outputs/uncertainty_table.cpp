@@ -117,9 +117,12 @@ void ProgressLine::operator()(int64_t done, int64_t total) {
   } else if (now - lastShown_ < milliseconds(100) && done < total) {
     return;
   }
+  const int64_t percent = 100 * done / total;
+  if (shown_ && percent == lastPercent_) return;
   shown_ = true;
   lastShown_ = now;
-  out_ << "\r" << name_ << ": " << std::to_string(100 * done / total) << " %" << std::flush;
+  lastPercent_ = percent;
+  out_ << "\r" << name_ << ": " << std::to_string(percent) << " %" << std::flush;
 }
 
 }  // namespace tcsum

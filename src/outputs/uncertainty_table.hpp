@@ -28,6 +28,7 @@ class ProgressLine {
   std::ostream& out_;
   bool terminal_;
   bool shown_ = false;
+  int64_t lastPercent_ = -1;
   std::string name_;
   std::chrono::steady_clock::time_point start_;
   std::chrono::steady_clock::time_point lastShown_;
