@@ -19,6 +19,13 @@
 namespace tcsum {
 namespace {
 
+// Fewer samples where the sanitizers slow everything down.
+#ifdef __SANITIZE_ADDRESS__
+constexpr int64_t kSamples = 1500;
+#else
+constexpr int64_t kSamples = 4000;
+#endif
+
 UncertaintyOptions options(float uTotal, float uPeak, int64_t samples, unsigned threads = 2,
                            EfficiencyCorrelation correlation = EfficiencyCorrelation::full) {
   return {{uTotal, uPeak, correlation, samples, kDefaultSeed}, threads, {}};
@@ -72,7 +79,7 @@ TEST(Propagation, TwoLineCascadeFollowsTheClosedForm) {
   const double partnerTotal[] = {0.2, 0.4};  // of 2 -> 1, then of 3 -> 2
 
   constexpr double u = 0.01;
-  propagateEfficiencyUncertainty(asRead, ds, options(1.0f, 3.0f, 20000));
+  propagateEfficiencyUncertainty(asRead, ds, options(1.0f, 3.0f, 5 * kSamples));
   for (int k = 0; k < 2; ++k) {
     const double F = 1.0 / (1.0 - partnerTotal[k]);
     const GammaLine& g = ds.gammas[static_cast<std::size_t>(k)];
@@ -89,7 +96,7 @@ TEST(Propagation, TwoLineCascadeFollowsTheClosedForm) {
   // with independent errors: a relative uncertainty of u sqrt(0.075^2 + 0.125^2) / 0.2.
   ds.gammas = nominal.gammas;
   propagateEfficiencyUncertainty(
-      asRead, ds, options(1.0f, 0.0f, 20000, 2, EfficiencyCorrelation::none));
+      asRead, ds, options(1.0f, 0.0f, 5 * kSamples, 2, EfficiencyCorrelation::none));
   const double F = 1.25, uPoint = u * std::sqrt(0.075 * 0.075 + 0.125 * 0.125) / 0.2;
   EXPECT_NEAR(ds.gammas[0].uncertainty->standard, F * (F - 1.0) * uPoint,
               0.03 * F * (F - 1.0) * uPoint);
@@ -115,7 +122,7 @@ TEST(Propagation, AgreesWithLinearPropagationOnEveryExample) {
   int lines = 0;
   for (const char* name : {"ba133", "co60", "cs134", "cs137", "eu152ec", "inconsistent", "y88"}) {
     SCOPED_TRACE(name);
-    for (const DataSetResult& ds : analysedExample(name, options(2.0f, 2.0f, 4000))) {
+    for (const DataSetResult& ds : analysedExample(name, options(2.0f, 2.0f, kSamples))) {
       forEachLine(ds, [&](float korr, const FactorUncertainty& fu) {
         const double factor = korr, St = fu.sensitivityTotal, Sp = fu.sensitivityPeak;
         const double linear = std::fabs(factor) * u * std::sqrt(St * St + Sp * Sp);
@@ -129,7 +136,7 @@ TEST(Propagation, AgreesWithLinearPropagationOnEveryExample) {
 
 TEST(Propagation, ResultsDependOnTheSeedAloneNotOnTheThreads) {
   auto json = [](unsigned threads, uint64_t seed) {
-    UncertaintyOptions o = options(8.0f, 4.0f, 300, threads, EfficiencyCorrelation::none);
+    UncertaintyOptions o = options(8.0f, 4.0f, 150, threads, EfficiencyCorrelation::none);
     o.settings.seed = seed;
     std::string out;
     for (const DataSetResult& ds : analysedExample("eu152ec", o))
