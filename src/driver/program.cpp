@@ -98,11 +98,13 @@ int runProgram(const ProgramOptions& o) {
   if (o.uncertainty) {
     // The table of factors and uncertainties goes to standard output unless
     // it is quiet or an output goes there.
-    const bool table = !o.quiet && o.json != "-" && o.csv != "-" && (o.noReport || o.report != "-");
+    const bool table =
+        !o.quiet && o.json != "-" && o.csv != "-" && (o.noReport || o.report != "-");
     outputs.analyse = [&o, table](const Store& asRead, DataSetResult& ds) {
       {
+        const std::string name = utf8FromCodePage437(trimmedName(ds.DSNAME));
         ProgressLine progress(std::cerr, ::isatty(STDERR_FILENO) == 1,
-                              "tcsum: uncertainty of " + utf8FromCodePage437(trimmedName(ds.DSNAME)));
+                              "tcsum: uncertainty of " + name);
         propagateEfficiencyUncertainty(asRead, ds, {*o.uncertainty, o.jobs, std::ref(progress)});
       }
       if (table) std::cout << uncertaintyTable(ds) << std::flush;

@@ -60,7 +60,8 @@ std::string uncertaintyTable(const DataSetResult& ds) {
                     (u.correlation == EfficiencyCorrelation::full ? "full" : "no") +
                     " correlation; " + std::to_string(u.samples) + " samples, seed " +
                     std::to_string(u.seed) + ")\n";
-  out += "  line      energy/keV      factor ± standard     95 % interval          S_total  S_peak\n";
+  out +=
+      "  line      energy/keV      factor ± standard     95 % interval          S_total  S_peak\n";
   auto row = [&out](const std::string& line, float energy, float factor,
                     const std::optional<FactorUncertainty>& fu) {
     out += "  " + leftAligned(line, 8) + rightAligned(fixed(energy, 3), 12);

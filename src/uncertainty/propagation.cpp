@@ -159,9 +159,8 @@ std::vector<float> sensitivities(const Store& asRead, Worker& w, int32_t row,
   const double step = static_cast<double>(kStepUp) - static_cast<double>(kStepDown);
   std::vector<float> result(keys.size());
   for (std::size_t k = 0; k < keys.size(); ++k) {
-    result[k] = static_cast<float>(
-        (static_cast<double>(up[k]) - static_cast<double>(down[k])) /
-        (step * static_cast<double>(nominal[k])));
+    result[k] = static_cast<float>((static_cast<double>(up[k]) - static_cast<double>(down[k])) /
+                                   (step * static_cast<double>(nominal[k])));
   }
   return result;
 }
@@ -191,16 +190,17 @@ void propagateEfficiencyUncertainty(const Store& asRead, DataSetResult& ds,
   if (lines == 0 || samples == 0) return;
 
   const int64_t blocks = (samples + kSampleBlock - 1) / kSampleBlock;
-  const unsigned threads =
-      static_cast<unsigned>(std::clamp<int64_t>(options.threads, 1, blocks));
+  const unsigned threads = static_cast<unsigned>(std::clamp<int64_t>(options.threads, 1, blocks));
   std::vector<Worker> workers(threads);
 
   std::vector<float> nominal;
   for (const GammaLine& g : ds.gammas)
     nominal.push_back(g.KORR);
   if (ds.xray) nominal.push_back(ds.xray->KORR);
-  const std::vector<float> sensitivityTotal = sensitivities(asRead, workers[0], kTotalRow, keys, nominal);
-  const std::vector<float> sensitivityPeak = sensitivities(asRead, workers[0], kPeakRow, keys, nominal);
+  const std::vector<float> sensitivityTotal =
+      sensitivities(asRead, workers[0], kTotalRow, keys, nominal);
+  const std::vector<float> sensitivityPeak =
+      sensitivities(asRead, workers[0], kPeakRow, keys, nominal);
 
   // The factors of every sample, one row of LINES per sample.
   std::vector<float> values(static_cast<std::size_t>(samples) * lines);
@@ -228,9 +228,9 @@ void propagateEfficiencyUncertainty(const Store& asRead, DataSetResult& ds,
       for (std::size_t i = 0; i < column.size(); ++i)
         column[i] = values[i * lines + line];
       const SampleSummary s = summarise(column);
-      results[line] = {static_cast<float>(s.mean),   static_cast<float>(s.standard),
-                       static_cast<float>(s.low95),  static_cast<float>(s.high95),
-                       sensitivityTotal[line],       sensitivityPeak[line]};
+      results[line] = {static_cast<float>(s.mean),  static_cast<float>(s.standard),
+                       static_cast<float>(s.low95), static_cast<float>(s.high95),
+                       sensitivityTotal[line],      sensitivityPeak[line]};
     }
   });
   if (options.progress) options.progress(samples, samples);

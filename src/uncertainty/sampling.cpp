@@ -50,7 +50,8 @@ double logNormalFactor(double u, double z) {
 SampleSummary summarise(std::vector<float>& values) {
   constexpr double nan = std::numeric_limits<double>::quiet_NaN();
   const std::size_t n = values.size();
-  if (n == 0 || !std::all_of(values.begin(), values.end(), [](float v) { return std::isfinite(v); }))
+  if (n == 0 ||
+      !std::all_of(values.begin(), values.end(), [](float v) { return std::isfinite(v); }))
     return {nan, nan, nan, nan};
 
   double sum = 0.0;
@@ -67,7 +68,8 @@ SampleSummary summarise(std::vector<float>& values) {
   // The shortest of the intervals [y(r), y(r + q)] between ordered values
   // with q = 0.95 n rounded; the first of equally short ones. Only the
   // n - q lowest and the n - q highest values need to be in order.
-  const std::size_t q = std::min(static_cast<std::size_t>(0.95 * static_cast<double>(n) + 0.5), n - 1);
+  const std::size_t q =
+      std::min(static_cast<std::size_t>(0.95 * static_cast<double>(n) + 0.5), n - 1);
   const std::size_t starts = n - q;  // at most q, but for one value
   const auto first = values.begin();
   const auto at = [first](std::size_t k) { return first + static_cast<std::ptrdiff_t>(k); };

@@ -12,7 +12,8 @@
 namespace tcsum {
 namespace {
 
-std::variant<ProgramOptions, int> parse(std::vector<const char*> args, std::string* error = nullptr) {
+std::variant<ProgramOptions, int> parse(std::vector<const char*> args,
+                                        std::string* error = nullptr) {
   args.insert(args.begin(), "tcsum");
   std::ostringstream out, err;
   auto result = parseCommandLine(static_cast<int>(args.size()), args.data(), out, err);

@@ -69,7 +69,8 @@ void forEachLine(const DataSetResult& ds, Check check) {
 // F - 1 its sensitivity to the total efficiencies; the peak efficiencies
 // cancel.
 TEST(Propagation, TwoLineCascadeFollowsTheClosedForm) {
-  const Store asRead = test::scheme({0.0f, 0.0f, 100.0f}, {{3, 2, 20.0f, 100.0f}, {2, 1, 40.0f, 100.0f}});
+  const Store asRead =
+      test::scheme({0.0f, 0.0f, 100.0f}, {{3, 2, 20.0f, 100.0f}, {2, 1, 40.0f, 100.0f}});
   Store work = asRead;
   Factors nominal;
   recomputeFactors(work, nominal);
@@ -95,8 +96,8 @@ TEST(Propagation, TwoLineCascadeFollowsTheClosedForm) {
   // Point by point, 2 -> 1 sees e(20 keV) = 0.75 e(10 keV) + 0.25 e(50 keV) = 0.075 + 0.125
   // with independent errors: a relative uncertainty of u sqrt(0.075^2 + 0.125^2) / 0.2.
   ds.gammas = nominal.gammas;
-  propagateEfficiencyUncertainty(
-      asRead, ds, options(1.0f, 0.0f, 5 * kSamples, 2, EfficiencyCorrelation::none));
+  propagateEfficiencyUncertainty(asRead, ds,
+                                 options(1.0f, 0.0f, 5 * kSamples, 2, EfficiencyCorrelation::none));
   const double F = 1.25, uPoint = u * std::sqrt(0.075 * 0.075 + 0.125 * 0.125) / 0.2;
   EXPECT_NEAR(ds.gammas[0].uncertainty->standard, F * (F - 1.0) * uPoint,
               0.03 * F * (F - 1.0) * uPoint);
