@@ -1,6 +1,12 @@
 #include "cli/command_line.hpp"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <charconv>
+#include <thread>
+#include <vector>
+
+#include "uncertainty/propagation.hpp"
 
 namespace tcsum {
 
@@ -18,6 +24,7 @@ Examples:
   tcsum -i co60.dat --csv factors.csv    report and a CSV table of the factors
   tcsum --force                          replace result.out, only if the run succeeds
   tcsum --check -i co60.dat              every field as read, and the warnings
+  tcsum --u-total 10 --u-peak 3          factors and their uncertainties
 
 Warnings ("warning: data set ..., record N: ...") go to standard error: data
 the run computes anyway but that should be checked. They change neither the
@@ -44,6 +51,83 @@ Examples:
 
 Exit status: 0 when at least one data set was written (or listed), 1 when
 none was or a file could not be read or written, 2 for a usage error.)";
+
+// The options of the uncertainty propagation as parsed.
+struct UncertaintyOptionValues {
+  float uTotal = 0.0f;
+  float uPeak = 0.0f;
+  std::string correlation = "full";
+  int64_t samples = kDefaultSamples;
+  uint64_t seed = kDefaultSeed;
+  CLI::Option* total = nullptr;
+  CLI::Option* peak = nullptr;
+  std::vector<CLI::Option*> needingOne;  // of total and peak
+};
+
+void addUncertaintyOptions(CLI::App& app, UncertaintyOptionValues& v) {
+  // A number option given as "" would read as 0.
+  const CLI::Validator given(
+      [](std::string& text) -> std::string { return text.empty() ? "empty value" : ""; }, "");
+  // NaN and infinity are refused; what is no number at all is left to the
+  // conversion to refuse.
+  const CLI::Validator percent(
+      [](std::string& text) -> std::string {
+        float value = 0.0f;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (error != std::errc() || end != text.data() + text.size()) return "";
+        return value >= 0.0f && value <= 100.0f ? "" : "Value " + text + " not in 0 ... 100";
+      },
+      "");
+  v.total = app.add_option("--u-total", v.uTotal,
+                           "Relative standard uncertainty of the total efficiencies, percent "
+                           "(0 ... 100)")
+                ->type_name("PERCENT")
+                ->check(given)
+                ->check(percent);
+  v.peak = app.add_option("--u-peak", v.uPeak,
+                          "Relative standard uncertainty of the full-energy-peak efficiencies, "
+                          "percent (0 ... 100)")
+               ->type_name("PERCENT")
+               ->check(given)
+               ->check(percent);
+  v.needingOne = {
+      app.add_option("--u-correlation", v.correlation,
+                     "full: each efficiency curve off by one common factor (default); none: "
+                     "each table point on its own")
+          ->type_name("full|none")
+          ->check(CLI::IsMember({"full", "none"})),
+      app.add_option("--samples", v.samples,
+                     "Monte Carlo samples of the uncertainty (default 10000)")
+          ->type_name("N")
+          ->check(CLI::Range(int64_t{2}, int64_t{1000000})),
+      app.add_option("--seed", v.seed,
+                     "Seed of the samples (default " + std::to_string(kDefaultSeed) +
+                         "); the same seed gives the same numbers")
+          ->type_name("S")
+          ->check(given)
+          ->check(CLI::Range(uint64_t{0}, (uint64_t{1} << 53) - 1))};
+}
+
+// Sets the uncertainty settings of O when --u-total or --u-peak is given;
+// false, after a line on ERR, when an option of the propagation is given
+// without either.
+bool takeUncertainty(const UncertaintyOptionValues& v, ProgramOptions& o, std::ostream& err) {
+  if (v.total->count() + v.peak->count() > 0) {
+    o.uncertainty = UncertaintySettings{
+        v.uTotal, v.uPeak,
+        v.correlation == "none" ? EfficiencyCorrelation::none : EfficiencyCorrelation::full,
+        v.samples, v.seed};
+    return true;
+  }
+  for (const CLI::Option* option : v.needingOne) {
+    if (option->count() > 0) {
+      err << "tcsum: " << option->get_name()
+          << ": needs --u-total or --u-peak (see tcsum --help)\n";
+      return false;
+    }
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -75,7 +159,7 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
   auto* csv =
       app.add_option("--csv", o.csv, "Write the result lines as CSV to FILE (- = standard output)")
           ->type_name("FILE");
-  app.add_flag("-q,--quiet", o.quiet, "Print no warnings");
+  app.add_flag("-q,--quiet", o.quiet, "Print no warnings and no table of uncertainties");
   app.add_flag("--strict", o.strict,
                "End with exit status 3 when the run warned (once its outputs are complete)");
   app.add_flag("--check", o.check,
@@ -119,6 +203,13 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
       ->type_name("TIME");
   ensdf->add_flag("--force", e.force, "Replace an existing output file");
 
+  UncertaintyOptionValues uncertainty;
+  addUncertaintyOptions(app, uncertainty);
+  o.jobs = std::max(1u, std::thread::hardware_concurrency());
+  app.add_option("--jobs", o.jobs, "Threads to compute on (default: the number of cores)")
+      ->type_name("N")
+      ->check(CLI::Range(1u, 1024u));
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& failure) {
@@ -144,6 +235,7 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
     err << "tcsum: an empty file name names no file (see tcsum --help)\n";
     return kExitUsage;
   }
+  if (!takeUncertainty(uncertainty, o, err)) return kExitUsage;
   return o;
 }
 

@@ -1,11 +1,14 @@
 #pragma once
 // The command line: what a run reads and writes. Without arguments the
 // program reads "TALVEN" and creates "result.out" in the working directory.
+#include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <variant>
 
 #include "ensdf/command.hpp"
+#include "core/result.hpp"
 
 namespace tcsum {
 
@@ -21,9 +24,13 @@ struct ProgramOptions {
   bool force = false;  // replace existing outputs
   std::string json;    // "" = none, "-" = standard output
   std::string csv;
-  bool quiet = false;   // no warnings on standard error
+  bool quiet = false;   // no warnings, and nothing on standard output but an output sent there
   bool strict = false;  // a warning makes the exit status kExitWarned
   bool check = false;   // list and check the data file, compute nothing
+  // The uncertainty of the factors from that of the efficiency table, when
+  // --u-total or --u-peak is given.
+  std::optional<UncertaintySettings> uncertainty;
+  unsigned jobs = 1;  // threads to compute on
 };
 
 // `tcsum ensdf ...`: ENSDF decay data converted into data sets.

@@ -69,6 +69,20 @@ struct BalanceFinding {
   float POUT;  // depopulated, percent
 };
 
+// How a correction factor varies with the efficiency table (filled only when
+// the run propagates efficiency uncertainties): over the Monte Carlo samples
+// the mean, the standard deviation and the shortest interval holding 95 % of
+// them; and the relative change of the factor per relative change of every
+// total efficiency, and of every full-energy-peak efficiency, of the table.
+struct FactorUncertainty {
+  float mean;
+  float standard;
+  float low95;
+  float high95;
+  float sensitivityTotal;
+  float sensitivityPeak;
+};
+
 // A gamma line of the results table.
 struct GammaLine {
   int32_t upper;
@@ -77,6 +91,7 @@ struct GammaLine {
   float RATE0;  // count per 100 decays without coincidences
   float RATE;   // ... with coincidences
   float KORR;   // correction factor RATE0 / RATE
+  std::optional<FactorUncertainty> uncertainty{};
 };
 
 // One source of K x-rays: the K conversion of a transition, or the K capture
@@ -99,6 +114,20 @@ struct XrayLine {
   float RATE;
   float KORR;
   std::vector<XrayContribution> contributions;
+  std::optional<FactorUncertainty> uncertainty{};
+};
+
+// Whether the efficiency table is off by one factor as a whole (full) or
+// point by point (none), for each of its two curves.
+enum class EfficiencyCorrelation { full, none };
+
+// What the uncertainties of a data set's factors were computed from.
+struct UncertaintySettings {
+  float uTotalPercent = 0.0f;  // relative standard uncertainty of the total efficiencies
+  float uPeakPercent = 0.0f;   // ... of the full-energy-peak efficiencies
+  EfficiencyCorrelation correlation = EfficiencyCorrelation::full;
+  int64_t samples = 0;
+  uint64_t seed = 0;
 };
 
 // How far the computation of a data set got; a run stopped by a fault leaves
@@ -122,6 +151,7 @@ struct DataSetResult {
   std::vector<TransitionResult> transitions;
   std::vector<GammaLine> gammas;    // in the order of the results table
   std::optional<XrayLine> xray;     // after the gamma lines, when it has a count
+  std::optional<UncertaintySettings> uncertainty;  // set when the factors have uncertainties
   Stage reached = Stage::header;
   std::vector<Warning> warnings;  // in record order
 };

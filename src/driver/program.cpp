@@ -14,6 +14,9 @@
 #include "outputs/csv_writer.hpp"
 #include "outputs/digest.hpp"
 #include "outputs/json_writer.hpp"
+#include "outputs/text.hpp"
+#include "outputs/uncertainty_table.hpp"
+#include "uncertainty/propagation.hpp"
 
 namespace tcsum {
 
@@ -82,7 +85,7 @@ int runProgram(const ProgramOptions& o) {
     }
     if (!o.csv.empty()) {
       data.csvFile.emplace(o.csv, "CSV output", o.force);
-      data.csv.emplace(*data.csvFile);
+      data.csv.emplace(*data.csvFile, o.uncertainty.has_value());
     }
   } catch (const OutputError& e) {
     std::cerr << e.what() << '\n';
@@ -109,6 +112,21 @@ int runProgram(const ProgramOptions& o) {
     data.dataSet(ds);
   };
   outputs.finished = [&](const std::vector<Warning>& after) { warnings.print(after); };
+  if (o.uncertainty) {
+    // The table of factors and uncertainties goes to standard output unless
+    // it is quiet or an output goes there.
+    const bool table =
+        !o.quiet && o.json != "-" && o.csv != "-" && (o.noReport || o.report != "-");
+    outputs.analyse = [&o, table](const Store& asRead, DataSetResult& ds) {
+      {
+        const std::string name = utf8FromCodePage437(trimmedName(ds.DSNAME));
+        ProgressLine progress(std::cerr, ::isatty(STDERR_FILENO) == 1,
+                              "tcsum: uncertainty of " + name);
+        propagateEfficiencyUncertainty(asRead, ds, {*o.uncertainty, o.jobs, std::ref(progress)});
+      }
+      if (table) std::cout << uncertaintyTable(ds) << std::flush;
+    };
+  }
 
   auto fileOfUnit = [&o](int32_t unit) -> std::string {
     if (unit == kDataUnit) return o.input;

@@ -1,6 +1,7 @@
 #include "driver/run.hpp"
 
 #include <ctime>
+#include <memory>
 
 #include "check/warnings.hpp"
 #include "core/fatal.hpp"
@@ -82,8 +83,9 @@ void takeLevels(const Store& s, DataSetResult& ds) {
 }
 
 // One data set after its header: the stages in order, each section of the
-// report written as soon as its values are there.
-void computeDataSet(Store& s, DataFile& file, Report* report, DataSetResult& ds) {
+// report written as soon as its values are there. ASREAD, when given, gets a
+// copy of the store with the data set read and nothing computed from it.
+void computeDataSet(Store& s, DataFile& file, Report* report, DataSetResult& ds, Store* asRead) {
   clearDataSet(s);
   readLevels(file, s);
   checkCaptureLevels(s);
@@ -93,6 +95,7 @@ void computeDataSet(Store& s, DataFile& file, Report* report, DataSetResult& ds)
 
   readTransitions(file, s);
   checkDataSet(s, ds.warnings);
+  if (asRead) *asRead = s;
   BALANCE(s, ds.balance);
   checkBalance(s, ds.balance, ds.warnings);
   if (report) writeBalance(*report, ds);
@@ -131,6 +134,8 @@ void run(Store& s, std::istream& data, const RunOutputs& out,
   DetectorResult detector = detectorOf(s);
   checkEfficiencyTable(s, detector.warnings);
   if (out.detector) out.detector(detector);
+  std::unique_ptr<Store> asRead;
+  if (out.analyse) asRead = std::make_unique<Store>();
 
   for (int32_t number = 1;; ++number) {
     s.EPSTX = 0.0f;
@@ -162,7 +167,8 @@ void run(Store& s, std::istream& data, const RunOutputs& out,
         out.report->open();
         writeOpening(*out.report, detector, ds);
       }
-      computeDataSet(s, file, out.report, ds);
+      computeDataSet(s, file, out.report, ds, asRead.get());
+      if (out.analyse) out.analyse(*asRead, ds);
     } catch (const RunStop&) {
       sortByRecord(ds.warnings);
       if (out.dataSet) out.dataSet(ds);

@@ -30,6 +30,11 @@ struct RunOutputs {
   std::function<void(const DataSetResult&)> dataSet;
   // The end marker ended the run; the warnings about what follows it.
   std::function<void(const std::vector<Warning>&)> finished;
+  // Further analysis of a computed data set before the outputs get it: with
+  // the store as it stood once the data set's transitions were read (before
+  // the transition stage replaced intensities by probabilities). Only when
+  // set does the run keep that copy.
+  std::function<void(const Store& asRead, DataSetResult& ds)> analyse;
 };
 
 // Sets the per-data-set arrays of the store to zero before a data set is read.

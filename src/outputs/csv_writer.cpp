@@ -1,11 +1,17 @@
 #include "outputs/csv_writer.hpp"
 
+#include <cmath>
+
 #include "outputs/text.hpp"
 
 namespace tcsum {
 
-CsvWriter::CsvWriter(OutputFile& file) : file_(file) {
-  file_.write("dataset,kind,upper,lower,energy_keV,rate0_percent,rate_percent,factor\n");
+CsvWriter::CsvWriter(OutputFile& file, bool withUncertainty)
+    : file_(file), withUncertainty_(withUncertainty) {
+  file_.write(withUncertainty_ ? "dataset,kind,upper,lower,energy_keV,rate0_percent,rate_percent,"
+                                 "factor,factor_u,factor_low95,factor_high95\n"
+                               : "dataset,kind,upper,lower,energy_keV,rate0_percent,rate_percent,"
+                                 "factor\n");
 }
 
 std::string csvField(std::string_view field) {
@@ -22,20 +28,27 @@ std::string csvField(std::string_view field) {
 void CsvWriter::dataSet(const DataSetResult& ds) {
   const std::string name = csvField(utf8FromCodePage437(trimmedName(ds.DSNAME)));
   std::string out;
-  auto numbers = [&out](float energy, float rate0, float rate, float factor) {
+  auto numbers = [&](float energy, float rate0, float rate, float factor,
+                     const std::optional<FactorUncertainty>& u) {
     for (float value : {energy, rate0, rate, factor}) {
       out += ',';
       out += shortestDecimal(value);  // empty when not finite
+    }
+    if (withUncertainty_) {
+      for (float value : {u ? u->standard : NAN, u ? u->low95 : NAN, u ? u->high95 : NAN}) {
+        out += ',';
+        out += shortestDecimal(value);
+      }
     }
     out += '\n';
   };
   for (const GammaLine& g : ds.gammas) {
     out += name + ",gamma," + std::to_string(g.upper) + ',' + std::to_string(g.lower);
-    numbers(g.energy, g.RATE0, g.RATE, g.KORR);
+    numbers(g.energy, g.RATE0, g.RATE, g.KORR, g.uncertainty);
   }
   if (ds.xray) {
     out += name + ",kxray,,";
-    numbers(ds.xray->energy, ds.xray->RATE0, ds.xray->RATE, ds.xray->KORR);
+    numbers(ds.xray->energy, ds.xray->RATE0, ds.xray->RATE, ds.xray->KORR, ds.xray->uncertainty);
   }
   file_.write(out);
 }

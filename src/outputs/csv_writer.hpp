@@ -1,7 +1,8 @@
 #pragma once
 // The result lines of a run as CSV: one row per gamma line and K x-ray line,
 // a header row, RFC 4180 quoting, "." as decimal point, UTF-8, LF line ends;
-// numbers as in the JSON output.
+// numbers as in the JSON output. When the run computes uncertainties, every
+// row also has the factor's standard uncertainty and its 95 % interval.
 #include "core/result.hpp"
 #include "outputs/output_file.hpp"
 
@@ -9,12 +10,13 @@ namespace tcsum {
 
 class CsvWriter {
  public:
-  explicit CsvWriter(OutputFile& file);
+  explicit CsvWriter(OutputFile& file, bool withUncertainty = false);
   // The rows of a data set; one that a fault stopped has none.
   void dataSet(const DataSetResult& ds);
 
  private:
   OutputFile& file_;
+  bool withUncertainty_;
 };
 
 // FIELD quoted when it holds a comma, a quote or a line end.

@@ -32,10 +32,32 @@ Json efficiencyPair(float total, float peak) {
   return Json{{"total", total}, {"peak", peak}};
 }
 
+// The uncertainty of a line's factor, when the run computed it.
+void addUncertainty(Json& line, const std::optional<FactorUncertainty>& u) {
+  if (!u) return;
+  line["uncertainty"] = Json{{"mean", u->mean},
+                             {"standard", u->standard},
+                             {"interval95", Json::array({u->low95, u->high95})},
+                             {"sensitivity_total", u->sensitivityTotal},
+                             {"sensitivity_peak", u->sensitivityPeak}};
+}
+
+Json uncertaintySettingsJson(const UncertaintySettings& u) {
+  return Json{{"method", "monte-carlo"},
+              {"distribution", "log-normal"},
+              {"u_total_percent", u.uTotalPercent},
+              {"u_peak_percent", u.uPeakPercent},
+              {"correlation", u.correlation == EfficiencyCorrelation::full ? "full" : "none"},
+              {"samples", u.samples},
+              {"seed", u.seed}};
+}
+
 Json gammaJson(const GammaLine& g) {
-  return Json{{"kind", "gamma"},         {"upper", g.upper},         {"lower", g.lower},
-              {"energy_keV", g.energy},  {"rate0_percent", g.RATE0}, {"rate_percent", g.RATE},
-              {"factor", g.KORR}};
+  Json j{{"kind", "gamma"},         {"upper", g.upper},         {"lower", g.lower},
+         {"energy_keV", g.energy},  {"rate0_percent", g.RATE0}, {"rate_percent", g.RATE},
+         {"factor", g.KORR}};
+  addUncertainty(j, g.uncertainty);
+  return j;
 }
 
 Json xrayJson(const XrayLine& x) {
@@ -55,9 +77,12 @@ Json xrayJson(const XrayLine& x) {
     item["factor"] = c.KORR;
     contributions.push_back(std::move(item));
   }
-  return Json{{"kind", "kxray"},          {"energy_keV", x.energy},
-              {"rate0_percent", x.RATE0}, {"rate_percent", x.RATE},
-              {"factor", x.KORR},         {"contributions", std::move(contributions)}};
+  Json j{{"kind", "kxray"},          {"energy_keV", x.energy},
+         {"rate0_percent", x.RATE0}, {"rate_percent", x.RATE},
+         {"factor", x.KORR}};
+  addUncertainty(j, x.uncertainty);
+  j["contributions"] = std::move(contributions);
+  return j;
 }
 
 const char* stageName(Stage stage) {
@@ -198,6 +223,7 @@ Json dataSetJson(const DataSetResult& ds) {
   if (ds.xray) lines.push_back(xrayJson(*ds.xray));
   j["lines"] = std::move(lines);
   j["warnings"] = warningsJson(ds.warnings);
+  if (ds.uncertainty) j["uncertainty"] = uncertaintySettingsJson(*ds.uncertainty);
   return j;
 }
 

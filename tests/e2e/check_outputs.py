@@ -7,7 +7,8 @@ result line's energy, count without coincidences and factor, read back as a
 32-bit float and rounded as the report rounds them, give the report's digits,
 and that the CSV rows carry the JSON's numbers.
 
-usage: check_outputs.py PROGRAM DATA SCHEMA
+usage: check_outputs.py PROGRAM DATA SCHEMA [OPTION...]
+(further options go to the program, such as an uncertainty run's)
 """
 import csv
 import decimal
@@ -45,11 +46,11 @@ def result_rows(report):
     return sets
 
 
-def main(program, data, schema_path):
+def main(program, data, schema_path, *options):
     schema = json.loads(Path(schema_path).read_text())
     with tempfile.TemporaryDirectory() as scratch:
         run = subprocess.run([program, "-i", data, "-o", f"{scratch}/r.out", "--json",
-                              f"{scratch}/r.json", "--csv", f"{scratch}/r.csv"],
+                              f"{scratch}/r.json", "--csv", f"{scratch}/r.csv", "-q", *options],
                              capture_output=True)
         assert run.returncode == 0, run.stderr
         report = Path(f"{scratch}/r.out").read_bytes()
@@ -76,6 +77,11 @@ def main(program, data, schema_path):
         assert row["dataset"] == name and row["kind"] == line["kind"]
         for key in ("energy_keV", "rate0_percent", "rate_percent", "factor"):
             assert json.loads(row[key]) == line[key], (row, key)
+        if "uncertainty" in line:
+            u = line["uncertainty"]
+            assert json.loads(row["factor_u"]) == u["standard"], row
+            assert [json.loads(row["factor_low95"]), json.loads(row["factor_high95"])] == \
+                u["interval95"], row
     print(f"{checked} result lines agree with the report; JSON valid; CSV agrees")
 
 

@@ -1,0 +1,48 @@
+#pragma once
+// The uncertainty of the correction factors that comes from the efficiency
+// table, propagated by Monte Carlo: every sample scales the table's total and
+// full-energy-peak efficiencies by log-normal factors (mean 1, the given
+// relative standard deviations; so no efficiency changes sign) and computes
+// every factor again with the program's own stages, in their own arithmetic,
+// from the data set as read. The samples are spread over threads, each with
+// its own data store; every sample draws from a stream fixed by the seed and
+// its number, so the results do not depend on the number of threads.
+// The sensitivities come from central differences of the same computation.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "core/result.hpp"
+#include "core/store.hpp"
+
+namespace tcsum {
+
+inline constexpr int64_t kDefaultSamples = 10000;
+inline constexpr uint64_t kDefaultSeed = 20231117;
+
+struct UncertaintyOptions {
+  UncertaintySettings settings;
+  unsigned threads = 1;
+  // Called on the calling thread as the samples get done: with 0 first and
+  // with all of them last.
+  std::function<void(int64_t done, int64_t total)> progress;
+};
+
+// The factors of a data set computed again from S, the store as the data set
+// was read (efficiency table, header, levels and transitions) and changed at
+// will: the log table and the efficiencies at the K x-ray energy, then the
+// transition stage, the cascade, the line rates and the factors.
+struct Factors {
+  std::vector<TransitionResult> rows;
+  std::vector<GammaLine> gammas;
+  std::optional<XrayLine> xray;
+};
+void recomputeFactors(Store& s, Factors& out);
+
+// Gives every line of DS, a data set computed from ASREAD, its uncertainty,
+// and DS the settings.
+void propagateEfficiencyUncertainty(const Store& asRead, DataSetResult& ds,
+                                    const UncertaintyOptions& options);
+
+}  // namespace tcsum
