@@ -19,12 +19,30 @@ struct EfficiencyPoint {
   float peak;
 };
 
+// How the efficiency function takes its value at an energy.
+enum class EfficiencyRange { zero, straightLine, quadratic, logLog };
+
+// The efficiency function at one energy, as the stages use it: efficiencies
+// as fractions of 1, the range each comes from, and whether the energy lies
+// outside the table (below its first or above its last point).
+struct CurveSample {
+  float energy;  // keV
+  float total;
+  float peak;
+  EfficiencyRange totalRange;
+  EfficiencyRange peakRange;
+  bool extrapolated;
+};
+
 // The efficiency block of the data file.
 struct DetectorResult {
   int32_t KDET1 = 0;
   int32_t KDET = 0;
   Text32 DETTXT{};
   std::vector<EfficiencyPoint> table;  // points 1 ... NEFF
+  // Dense samples of the efficiency function in ascending energy, when an
+  // output draws it; empty otherwise, or when the table cannot be sampled.
+  std::vector<CurveSample> efficiencyCurve;
 };
 
 struct LevelResult {

@@ -4,6 +4,7 @@
 
 #include "core/fatal.hpp"
 #include "decay/decay.hpp"
+#include "efficiency/curve.hpp"
 #include "efficiency/eps.hpp"
 #include "input/reader.hpp"
 #include "summing/summing.hpp"
@@ -125,7 +126,8 @@ void run(Store& s, std::istream& data, const RunOutputs& out,
   DataFile file(data);
   readEfficiencyBlock(file, s);
   buildLogTable(s);
-  const DetectorResult detector = detectorOf(s);
+  DetectorResult detector = detectorOf(s);
+  if (out.efficiencyCurve) detector.efficiencyCurve = efficiencyCurve(s);
   if (out.detector) out.detector(detector);
 
   for (int32_t number = 1;; ++number) {

@@ -28,6 +28,7 @@ struct RunOutputs {
   Report* report = nullptr;
   std::function<void(const DetectorResult&)> detector;
   std::function<void(const DataSetResult&)> dataSet;
+  bool efficiencyCurve = false;  // sample the efficiency function for the detector output
 };
 
 // Called after each finished data set, for tests that look into the store.
