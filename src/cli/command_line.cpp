@@ -16,6 +16,7 @@ Examples:
   tcsum -i co60.dat -o co60.out          other file names
   tcsum -i co60.dat --no-report --json -  results as JSON on standard output
   tcsum -i co60.dat --csv factors.csv    report and a CSV table of the factors
+  tcsum -i co60.dat --html co60.html    report and a page of charts for a browser
   tcsum --force                          replace result.out, only if the run succeeds
 
 Exit status:
@@ -53,6 +54,10 @@ std::variant<ProgramOptions, int> parseCommandLine(int argc, const char* const* 
       ->type_name("FILE");
   app.add_option("--csv", o.csv, "Write the result lines as CSV to FILE (- = standard output)")
       ->type_name("FILE");
+  app.add_option("--html", o.html,
+                 "Write the results with their charts as one HTML page to FILE (- = standard "
+                 "output)")
+      ->type_name("FILE");
 
   try {
     app.parse(argc, argv);
@@ -66,7 +71,7 @@ std::variant<ProgramOptions, int> parseCommandLine(int argc, const char* const* 
   }
 
   int onStandardOutput = 0;
-  for (const std::string* path : {&o.json, &o.csv})
+  for (const std::string* path : {&o.json, &o.csv, &o.html})
     onStandardOutput += (*path == "-");
   if (!o.noReport && o.report == "-") ++onStandardOutput;
   if (onStandardOutput > 1) {

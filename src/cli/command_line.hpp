@@ -17,6 +17,7 @@ struct ProgramOptions {
   bool force = false;  // replace existing outputs
   std::string json;    // "" = none, "-" = standard output
   std::string csv;
+  std::string html;
 };
 
 // The options of a run, or the exit status when the program ends with the

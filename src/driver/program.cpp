@@ -13,6 +13,7 @@
 
 #include "core/fatal.hpp"
 #include "driver/run.hpp"
+#include "html/page.hpp"
 #include "outputs/csv_writer.hpp"
 #include "outputs/digest.hpp"
 #include "outputs/json_writer.hpp"
@@ -33,6 +34,8 @@ struct DataOutputs {
   std::optional<OutputFile> csvFile;
   std::optional<JsonWriter> json;
   std::optional<CsvWriter> csv;
+  std::optional<OutputFile> htmlFile;
+  std::optional<html::HtmlPage> html;
   std::vector<std::string> failures;
 
   template <typename Write>
@@ -47,10 +50,12 @@ struct DataOutputs {
   }
   void detector(const DetectorResult& d) {
     guarded(jsonFile, [&] { json->detector(d); });
+    guarded(htmlFile, [&] { html->detector(d); });
   }
   void dataSet(const DataSetResult& ds) {
     guarded(jsonFile, [&] { json->dataSet(ds); });
     guarded(csvFile, [&] { csv->dataSet(ds); });
+    guarded(htmlFile, [&] { html->dataSet(ds); });
   }
   void finish(const std::optional<std::string>& stop) {
     guarded(jsonFile, [&] {
@@ -58,6 +63,10 @@ struct DataOutputs {
       jsonFile->commit();
     });
     guarded(csvFile, [&] { csvFile->commit(); });
+    guarded(htmlFile, [&] {
+      html->end(stop);
+      htmlFile->commit();
+    });
   }
 };
 
@@ -77,6 +86,11 @@ int runProgram(const ProgramOptions& o) {
       data.csvFile.emplace(o.csv, "CSV output", o.force);
       data.csv.emplace(*data.csvFile);
     }
+    if (!o.html.empty()) {
+      data.htmlFile.emplace(o.html, "HTML output", o.force);
+      data.html.emplace(*data.htmlFile,
+                        RunInfo{"tcsum", programVersion(), o.input, sha256OfFile(o.input)});
+    }
   } catch (const OutputError& e) {
     std::cerr << e.what() << '\n';
     return kExitRunStopped;
@@ -92,6 +106,7 @@ int runProgram(const ProgramOptions& o) {
   outputs.report = report ? &*report : nullptr;
   outputs.detector = [&data](const DetectorResult& d) { data.detector(d); };
   outputs.dataSet = [&data](const DataSetResult& ds) { data.dataSet(ds); };
+  outputs.efficiencyCurve = data.html.has_value();
 
   auto fileOfUnit = [&o](int32_t unit) -> std::string {
     if (unit == kDataUnit) return o.input;
