@@ -282,7 +282,7 @@ void decayScheme(std::string& out, const DataSetResult& ds) {
   });
 
   constexpr double kBand = 132, kRow = 24, kColumn = 15, kGroupGap = 8;
-  constexpr double kLeft = 96, kRightLabels = 150, kBottom = 20;
+  constexpr double kEnergyRight = 84, kLeft = 160, kRightLabels = 40, kBottom = 20;
   std::vector<double> xs;
   double x = kLeft + 12;
   for (std::size_t k = 0; k < columns.size(); ++k) {
@@ -303,12 +303,13 @@ void decayScheme(std::string& out, const DataSetResult& ds) {
     const LevelResult& l = *byEnergy[r];
     const double y = yOfRow(static_cast<int>(r));
     svg.line(kLeft, y, right, y, "level");
-    svg.text(kLeft - 6, y + 4, asRead(l.energy), "level-energy", Svg::Anchor::end);
-    std::string label = "#" + std::to_string(l.number);
-    if (l.feeding != 0.0f) label += "  fed " + asRead(l.feeding) + " %";
-    svg.text(right + 6, y + 4, label, l.feeding != 0.0f ? "level-label fed" : "level-label");
+    svg.text(kEnergyRight, y + 4, asRead(l.energy), "level-energy", Svg::Anchor::end);
+    if (l.feeding != 0.0f)
+      svg.text(kLeft - 6, y + 4, asRead(l.feeding), "level-label fed", Svg::Anchor::end);
+    svg.text(right + 6, y + 4, "#" + std::to_string(l.number), "level-label");
   }
-  svg.text(kLeft - 6, kBand - 4, "keV", "level-energy", Svg::Anchor::end);
+  svg.text(kEnergyRight, kBand - 4, "keV", "level-label", Svg::Anchor::end);
+  svg.text(kLeft - 6, kBand - 4, "fed %", "level-label", Svg::Anchor::end);
 
   std::array<std::array<const GammaLine*, kMax>, kMax> lineOf{};
   for (const GammaLine& g : ds.gammas)

@@ -41,7 +41,7 @@ TEST(Charts, DecaySchemeClassesAndOrdersTheArrows) {
                         "arrow c4 cross | 3 → 1: 900 keV, 10 %, factor 0.2, crossover",
                         "arrow c3 | 3 → 2: 600 keV, 10 %, factor 1.5",
                         "arrow c0 | 2 → 1: 300 keV, 10 %, factor 1.005"}));
-  EXPECT_NE(svg.find(">#3  fed 80 %</text>"), std::string::npos);
+  EXPECT_NE(svg.find("class=\"level-label fed\" text-anchor=\"end\">80</text>"), std::string::npos);
 }
 
 TEST(Charts, DataSetChartReusesTheRunCurve) {
