@@ -140,16 +140,15 @@ void legend(Svg& svg) {
   svg.text(x + 32, y + 57, "table points", "legend-text");
 }
 
-// A mark at an energy the data set used, at its two efficiencies.
-void mark(Svg& svg, const EfficiencyFrame& f, float energy, float total, float peak,
-          std::string_view cls) {
-  const double x = f.energy(energy);
-  svg.line(x, kEffBottom, x, kEffBottom - 10, cls);
+// Marks at an energy the data set used: a tick on the energy axis and a
+// cross at each of its two efficiencies, as one path.
+void mark(std::string& d, const EfficiencyFrame& f, float energy, float total, float peak) {
+  const std::string x = plot::pixels(f.energy(energy));
+  d += "M" + x + ',' + plot::pixels(kEffBottom) + "v-10";
   for (float value : {total, peak}) {
     if (!plottable(f.efficiency, value)) continue;
     const double y = f.efficiency(value);
-    svg.polyline({{x - 4, y - 4}, {x + 4, y + 4}}, cls);
-    svg.polyline({{x - 4, y + 4}, {x + 4, y - 4}}, cls);
+    d += "M" + plot::pixels(f.energy(energy) - 4) + ',' + plot::pixels(y - 4) + "l8,8m0,-8l-8,8";
   }
 }
 
@@ -231,15 +230,19 @@ void dataSetEfficiencyChart(std::string& out, const EfficiencyFrame& f, const Da
             {{"class", "chart"}});
   svg.element("use", {{"href", "#eff-base"}});
   int outside = 0;
+  std::string d;
   for (const TransitionResult& t : ds.transitions) {
     if (!plottable(f.energy, t.energy)) {
       ++outside;
       continue;
     }
-    mark(svg, f, t.energy, t.EPSTG, t.EPSG, "mark gamma");
+    mark(d, f, t.energy, t.EPSTG, t.EPSG);
   }
+  svg.path(d, "mark gamma");
   if (plottable(f.energy, ds.EX)) {
-    mark(svg, f, ds.EX, ds.EPSTX, ds.EPSX, "mark xray");
+    d.clear();
+    mark(d, f, ds.EX, ds.EPSTX, ds.EPSX);
+    svg.path(d, "mark xray");
     svg.text(f.energy(ds.EX), kEffBottom - 14, "E(X)", "mark-label", Svg::Anchor::middle);
   } else if (ds.EX != 0.0f) {
     ++outside;

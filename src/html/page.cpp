@@ -55,7 +55,7 @@ svg { display: block; background: #fff; font: 11px system-ui, "DejaVu Sans", san
 .point.total { fill: #1f5fa8; }
 .point.peak { fill: #d2541b; }
 .legend-box { fill: #fff; fill-opacity: .9; stroke: var(--rule); }
-.mark { stroke-width: 1.5; }
+.mark { fill: none; stroke-width: 1.5; }
 .mark.gamma { stroke: #333; }
 .mark.xray { stroke: #7b1fa2; stroke-width: 2; }
 .mark-label { fill: #7b1fa2; font-weight: 600; }
@@ -251,7 +251,9 @@ void HtmlPage::write(const DataSetResult& ds, const std::optional<std::string>& 
   }
   findings(out, ds);
   if (frame_) {
-    out += "<h3>Efficiency at the energies of this data set</h3><div class=\"figure\">";
+    out += "<h3>Efficiency at the energies of this data set</h3><p>Crosses: the total and "
+           "full-energy-peak efficiencies the calculation used at each transition energy "
+           "(ticks) and at E(X).</p><div class=\"figure\">";
     dataSetEfficiencyChart(out, *frame_, ds);
     out += "</div>\n";
   }

@@ -1,5 +1,6 @@
 #include "plot/plot.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -56,7 +57,21 @@ std::string decimal(double value) {
 
 std::string escapeXml(std::string_view text) {
   std::string out;
-  out.reserve(text.size());
+  appendEscapedXml(out, text);
+  return out;
+}
+
+void appendEscapedXml(std::string& out, std::string_view text) {
+  // Most text needs nothing: copy it whole.
+  const auto plain = [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 0x20 && byte < 0x7f && c != '&' && c != '<' && c != '>' && c != '"' &&
+           c != '\'';
+  };
+  if (std::all_of(text.begin(), text.end(), plain)) {
+    out += text;
+    return;
+  }
   for (std::size_t i = 0; i < text.size();) {
     const char c = text[i];
     const std::size_t length = utf8Length(text, i);
@@ -76,7 +91,6 @@ std::string escapeXml(std::string_view text) {
     }
     i += length;
   }
-  return out;
 }
 
 std::string pixels(double value) {
@@ -153,7 +167,7 @@ void Svg::attributes(const Attributes& attributes) {
     out_ += ' ';
     out_ += name;
     out_ += "=\"";
-    out_ += escapeXml(value);
+    appendEscapedXml(out_, value);
     out_ += '"';
   }
 }
@@ -209,6 +223,10 @@ void Svg::polyline(const std::vector<std::pair<double, double>>& points, std::st
   if (points.size() >= 2) shape("polyline", points, cls);
 }
 
+void Svg::path(std::string_view d, std::string_view cls) {
+  if (!d.empty()) element("path", {{"d", std::string(d)}, {"class", std::string(cls)}});
+}
+
 void Svg::polygon(const std::vector<std::pair<double, double>>& points, std::string_view cls) {
   if (points.size() >= 3) shape("polygon", points, cls);
 }
@@ -234,7 +252,7 @@ void Svg::text(double x, double y, std::string_view text, std::string_view cls, 
   if (rotate != 0.0)
     a.push_back({"transform", "rotate(" + pixels(rotate) + ' ' + pixels(x) + ' ' + pixels(y) + ')'});
   open("text", a);
-  out_ += escapeXml(text);
+  appendEscapedXml(out_, text);
   close("text");
 }
 

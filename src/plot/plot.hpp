@@ -12,6 +12,8 @@ namespace tcsum::plot {
 // Text for XML content and attribute values: & < > " ' as references,
 // bytes that are not UTF-8 and control characters XML forbids as U+FFFD.
 std::string escapeXml(std::string_view text);
+// The same, appended to OUT.
+void appendEscapedXml(std::string& out, std::string_view text);
 
 // A coordinate in pixels, to one decimal.
 std::string pixels(double value);
@@ -67,6 +69,8 @@ class Svg {
   void circle(double cx, double cy, double r, std::string_view cls);
   // A polyline through POINTS (x, y in pixels); nothing for fewer than two.
   void polyline(const std::vector<std::pair<double, double>>& points, std::string_view cls);
+  // A path of the SVG path syntax D.
+  void path(std::string_view d, std::string_view cls);
   // A closed shape through POINTS.
   void polygon(const std::vector<std::pair<double, double>>& points, std::string_view cls);
 
