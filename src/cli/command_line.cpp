@@ -22,6 +22,7 @@ Examples:
   tcsum -i co60.dat -o co60.out          other file names
   tcsum -i co60.dat --no-report --json -  results as JSON on standard output
   tcsum -i co60.dat --csv factors.csv    report and a CSV table of the factors
+  tcsum -i co60.dat --html co60.html    report and a page of charts for a browser
   tcsum --force                          replace result.out, only if the run succeeds
   tcsum --check -i co60.dat              every field as read, and the warnings
   tcsum --u-total 10 --u-peak 3          factors and their uncertainties
@@ -209,6 +210,10 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
   app.add_option("--jobs", o.jobs, "Threads to compute on (default: the number of cores)")
       ->type_name("N")
       ->check(CLI::Range(1u, 1024u));
+  app.add_option("--html", o.html,
+                 "Write the results with their charts as one HTML page to FILE (- = standard "
+                 "output)")
+      ->type_name("FILE");
 
   try {
     app.parse(argc, argv);
@@ -224,7 +229,7 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
   if (ensdf->parsed()) return e;
 
   int onStandardOutput = 0;
-  for (const std::string* path : {&o.json, &o.csv})
+  for (const std::string* path : {&o.json, &o.csv, &o.html})
     onStandardOutput += (*path == "-");
   if (!o.noReport && o.report == "-") ++onStandardOutput;
   if (onStandardOutput > 1) {

@@ -31,6 +31,7 @@ struct ProgramOptions {
   // --u-total or --u-peak is given.
   std::optional<UncertaintySettings> uncertainty;
   unsigned jobs = 1;  // threads to compute on
+  std::string html;
 };
 
 // `tcsum ensdf ...`: ENSDF decay data converted into data sets.

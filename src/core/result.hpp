@@ -31,6 +31,21 @@ struct EfficiencyPoint {
   float peak;
 };
 
+// How the efficiency function takes its value at an energy.
+enum class EfficiencyRange { zero, straightLine, quadratic, logLog };
+
+// The efficiency function at one energy, as the stages use it: efficiencies
+// as fractions of 1, the range each comes from, and whether the energy lies
+// outside the table (below its first or above its last point).
+struct CurveSample {
+  float energy;  // keV
+  float total;
+  float peak;
+  EfficiencyRange totalRange;
+  EfficiencyRange peakRange;
+  bool extrapolated;
+};
+
 // The efficiency block of the data file.
 struct DetectorResult {
   int32_t KDET1 = 0;
@@ -38,6 +53,9 @@ struct DetectorResult {
   Text32 DETTXT{};
   std::vector<EfficiencyPoint> table;  // points 1 ... NEFF
   std::vector<Warning> warnings;       // on the table, in record order
+  // Dense samples of the efficiency function in ascending energy, when an
+  // output draws it; empty otherwise, or when the table cannot be sampled.
+  std::vector<CurveSample> efficiencyCurve;
 };
 
 struct LevelResult {

@@ -11,6 +11,7 @@
 #include "core/fatal.hpp"
 #include "driver/input_file.hpp"
 #include "driver/run.hpp"
+#include "html/page.hpp"
 #include "outputs/csv_writer.hpp"
 #include "outputs/digest.hpp"
 #include "outputs/json_writer.hpp"
@@ -34,6 +35,8 @@ struct DataOutputs {
   std::optional<OutputFile> csvFile;
   std::optional<JsonWriter> json;
   std::optional<CsvWriter> csv;
+  std::optional<OutputFile> htmlFile;
+  std::optional<html::HtmlPage> html;
   std::vector<std::string> failures;
 
   template <typename Write>
@@ -48,10 +51,12 @@ struct DataOutputs {
   }
   void detector(const DetectorResult& d) {
     guarded(jsonFile, [&] { json->detector(d); });
+    guarded(htmlFile, [&] { html->detector(d); });
   }
   void dataSet(const DataSetResult& ds) {
     guarded(jsonFile, [&] { json->dataSet(ds); });
     guarded(csvFile, [&] { csv->dataSet(ds); });
+    guarded(htmlFile, [&] { html->dataSet(ds); });
   }
   void finish(const std::optional<std::string>& stop) {
     guarded(jsonFile, [&] {
@@ -59,6 +64,10 @@ struct DataOutputs {
       jsonFile->commit();
     });
     guarded(csvFile, [&] { csvFile->commit(); });
+    guarded(htmlFile, [&] {
+      html->end(stop);
+      htmlFile->commit();
+    });
   }
 };
 
@@ -86,6 +95,11 @@ int runProgram(const ProgramOptions& o) {
     if (!o.csv.empty()) {
       data.csvFile.emplace(o.csv, "CSV output", o.force);
       data.csv.emplace(*data.csvFile, o.uncertainty.has_value());
+    }
+    if (!o.html.empty()) {
+      data.htmlFile.emplace(o.html, "HTML output", o.force);
+      data.html.emplace(*data.htmlFile,
+                        RunInfo{"tcsum", programVersion(), o.input, sha256OfFile(o.input)});
     }
   } catch (const OutputError& e) {
     std::cerr << e.what() << '\n';
@@ -127,6 +141,7 @@ int runProgram(const ProgramOptions& o) {
       if (table) std::cout << uncertaintyTable(ds) << std::flush;
     };
   }
+  outputs.efficiencyCurve = data.html.has_value();
 
   auto fileOfUnit = [&o](int32_t unit) -> std::string {
     if (unit == kDataUnit) return o.input;

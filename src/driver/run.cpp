@@ -6,6 +6,7 @@
 #include "check/warnings.hpp"
 #include "core/fatal.hpp"
 #include "decay/decay.hpp"
+#include "efficiency/curve.hpp"
 #include "efficiency/eps.hpp"
 #include "input/reader.hpp"
 #include "summing/summing.hpp"
@@ -133,6 +134,7 @@ void run(Store& s, std::istream& data, const RunOutputs& out,
   buildLogTable(s);
   DetectorResult detector = detectorOf(s);
   checkEfficiencyTable(s, detector.warnings);
+  if (out.efficiencyCurve) detector.efficiencyCurve = efficiencyCurve(s);
   if (out.detector) out.detector(detector);
   std::unique_ptr<Store> asRead;
   if (out.analyse) asRead = std::make_unique<Store>();

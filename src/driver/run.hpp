@@ -35,6 +35,7 @@ struct RunOutputs {
   // the transition stage replaced intensities by probabilities). Only when
   // set does the run keep that copy.
   std::function<void(const Store& asRead, DataSetResult& ds)> analyse;
+  bool efficiencyCurve = false;  // sample the efficiency function for the detector output
 };
 
 // Sets the per-data-set arrays of the store to zero before a data set is read.

@@ -21,11 +21,20 @@ void buildLogTable(Store& s) {
   }
 }
 
+EfficiencyRange epsRange(const Store& s, float E, int32_t MODE) {
+  if (E == 0.0f) return EfficiencyRange::zero;
+  if ((s.KDET == kWideLinearDetector && E < kLinearBelow7) || E < kLinearBelow)
+    return EfficiencyRange::straightLine;
+  if (E > kLogLogAbove && MODE == 2) return EfficiencyRange::logLog;
+  return EfficiencyRange::quadratic;
+}
+
 float EPS(const Store& s, float E, int32_t MODE) {
-  if (E == 0.0f) return 0.0f;
+  const EfficiencyRange range = epsRange(s, E, MODE);
+  if (range == EfficiencyRange::zero) return 0.0f;
   const int32_t row = MODE + 1;
 
-  if ((s.KDET == kWideLinearDetector && E < kLinearBelow7) || E < kLinearBelow) {
+  if (range == EfficiencyRange::straightLine) {
     // First point at or above E; NEFF + 1 (the record that closed the block)
     // when E lies above every counted point.
     int32_t i = 1;
@@ -44,7 +53,7 @@ float EPS(const Store& s, float E, int32_t MODE) {
 
   Vec<float, 3> VAL;
   float extra = 0.0f;  // how far QUIPOL extrapolated; not needed here
-  if (E > kLogLogAbove && MODE == 2) {
+  if (range == EfficiencyRange::logLog) {
     VAL(1) = roundedLog10(E);
     QUIPOL(s.ELOG, VAL, 3, s.NEFF, extra);
     return roundedPow10(VAL(3)) * kScale;

@@ -3,6 +3,7 @@
 // table of the data store.
 #include <cstdint>
 
+#include "core/result.hpp"
 #include "core/store.hpp"
 
 namespace tcsum {
@@ -17,5 +18,8 @@ void buildLogTable(Store& s);
 // line between neighbouring points; above 200 keV for the full-energy peak a
 // quadratic in log-log space; otherwise a quadratic, with negative results 0.
 float EPS(const Store& s, float E, int32_t MODE);
+
+// The range EPS takes its value from at energy E for MODE.
+EfficiencyRange epsRange(const Store& s, float E, int32_t MODE);
 
 }  // namespace tcsum

@@ -113,6 +113,19 @@ TEST(Run, EndMarkerFirstWritesNoReport) {
   EXPECT_TRUE(report.contents().empty());
 }
 
+TEST(Run, EfficiencyCurveOnlyWhenAnOutputAsksForIt) {
+  for (bool wanted : {false, true}) {
+    RunOutputs out;
+    out.efficiencyCurve = wanted;
+    std::size_t samples = 0;
+    out.detector = [&samples](const DetectorResult& d) { samples = d.efficiencyCurve.size(); };
+    Store store;
+    std::istringstream data(kEfficiency + kSecond + "E\n");
+    run(store, data, out, [] { return CalendarDate{5, 3, 2027}; });
+    EXPECT_EQ(samples > 0, wanted);
+  }
+}
+
 // An example data file of the repository, split into its efficiency block and
 // its one data set (from the header record, the first line that does not
 // start with a blank, up to the end marker).

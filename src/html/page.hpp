@@ -1,0 +1,38 @@
+#pragma once
+// The results of a run as one self-contained HTML page: a fixed template
+// with its style sheet inline and every chart inline SVG, so the page opens
+// in any browser without a network. The page is written as the run goes,
+// one data set at a time.
+#include <optional>
+#include <string>
+
+#include "core/result.hpp"
+#include "html/charts.hpp"
+#include "outputs/json_writer.hpp"
+#include "outputs/output_file.hpp"
+
+namespace tcsum::html {
+
+class HtmlPage {
+ public:
+  HtmlPage(OutputFile& file, const RunInfo& info);
+  // The detector section with the run's efficiency chart.
+  void detector(const DetectorResult& d);
+  // A finished data set is written at once; one that a fault stopped waits
+  // for end(), which knows the diagnostic.
+  void dataSet(const DataSetResult& ds);
+  // The run's status (complete, or stopped with DIAGNOSTIC), and the end of
+  // the page.
+  void end(const std::optional<std::string>& diagnostic);
+
+ private:
+  void write(const DataSetResult& ds, const std::optional<std::string>& diagnostic);
+  OutputFile& file_;
+  RunInfo info_;
+  std::string detectorName_;
+  std::optional<EfficiencyFrame> frame_;
+  std::optional<DataSetResult> stopped_;
+  int32_t dataSets_ = 0;
+};
+
+}  // namespace tcsum::html
