@@ -121,24 +121,23 @@ int runProgram(const ProgramOptions& o) {
     warnings.print(d.warnings);
     data.detector(d);
   };
+  // The table of factors and uncertainties goes to standard output unless it
+  // is quiet or an output goes there.
+  const bool uncertaintyTableShown = o.uncertainty && !o.quiet && o.json != "-" && o.csv != "-" &&
+                                     o.html != "-" && (o.noReport || o.report != "-");
   outputs.dataSet = [&](const DataSetResult& ds) {
     warnings.print(ds.warnings);
+    if (uncertaintyTableShown && ds.reached == Stage::complete)
+      std::cout << uncertaintyTable(ds) << std::flush;
     data.dataSet(ds);
   };
   outputs.finished = [&](const std::vector<Warning>& after) { warnings.print(after); };
   if (o.uncertainty) {
-    // The table of factors and uncertainties goes to standard output unless
-    // it is quiet or an output goes there.
-    const bool table =
-        !o.quiet && o.json != "-" && o.csv != "-" && (o.noReport || o.report != "-");
-    outputs.analyse = [&o, table](const Store& asRead, DataSetResult& ds) {
-      {
-        const std::string name = utf8FromCodePage437(trimmedName(ds.DSNAME));
-        ProgressLine progress(std::cerr, ::isatty(STDERR_FILENO) == 1,
-                              "tcsum: uncertainty of " + name);
-        propagateEfficiencyUncertainty(asRead, ds, {*o.uncertainty, o.jobs, std::ref(progress)});
-      }
-      if (table) std::cout << uncertaintyTable(ds) << std::flush;
+    outputs.analyse = [&o](const Store& asRead, DataSetResult& ds) {
+      const std::string name = utf8FromCodePage437(trimmedName(ds.DSNAME));
+      ProgressLine progress(std::cerr, ::isatty(STDERR_FILENO) == 1,
+                            "tcsum: uncertainty of " + name);
+      propagateEfficiencyUncertainty(asRead, ds, {*o.uncertainty, o.jobs, std::ref(progress)});
     };
   }
   outputs.efficiencyCurve = data.html.has_value();
