@@ -1,6 +1,7 @@
 #pragma once
 // The command line: what a run reads and writes. Without arguments the
 // program reads "TALVEN" and creates "result.out" in the working directory.
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <variant>
@@ -17,6 +18,7 @@ struct ProgramOptions {
   bool force = false;  // replace existing outputs
   std::string json;    // "" = none, "-" = standard output
   std::string csv;
+  int32_t jobs = 0;  // data sets computed at once; 0 = one per processor core
 };
 
 // The options of a run, or the exit status when the program ends with the

@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "core/fatal.hpp"
@@ -61,6 +63,12 @@ struct DataOutputs {
   }
 };
 
+// The data sets computed at once: as asked, else one per processor core.
+int32_t jobsOf(const ProgramOptions& o) {
+  if (o.jobs > 0) return o.jobs;
+  return std::max(1, static_cast<int32_t>(std::thread::hardware_concurrency()));
+}
+
 }  // namespace
 
 int runProgram(const ProgramOptions& o) {
@@ -110,7 +118,7 @@ int runProgram(const ProgramOptions& o) {
       if (fd < 0 || !in) {
         fatal({"cannot open data file", kDataUnit, error != 0 ? std::strerror(error) : ""});
       }
-      run(*store, in, outputs);
+      run(*store, in, outputs, localDate, {}, jobsOf(o));
       if (report) report->close();
     } catch (const RunStop& stopped) {
       stop = formatDiagnostic(stopped.diagnostic(), fileOfUnit(stopped.diagnostic().unit));

@@ -1,9 +1,14 @@
 #include "driver/run.hpp"
 
 #include <ctime>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "core/fatal.hpp"
 #include "decay/decay.hpp"
+#include "driver/ordered_pool.hpp"
 #include "efficiency/eps.hpp"
 #include "input/reader.hpp"
 #include "summing/summing.hpp"
@@ -80,17 +85,56 @@ void takeLevels(const Store& s, DataSetResult& ds) {
     ds.levels.push_back({j, s.ELEV(j), s.FEED(j), s.PK(j), 0.0f});
 }
 
+// A data set as read, ready to be computed: its result so far (the header
+// with the efficiencies at E(X)), its level and transition records, and the
+// fault that stopped the reading inside it, with the stage it came in.
+struct DataSetInput {
+  DataSetResult result;
+  std::vector<LevelRecord> levels;
+  std::vector<TransitionRecord> transitions;
+  std::exception_ptr fault;
+  Stage faultAfter = Stage::header;  // header: reading the levels; levels: the transitions
+};
+
+// A data set computed: its report section when it was made apart from the
+// report, its result for the other outputs (none when a fault other than a
+// run stop ended it), and the fault that ended it.
+struct DataSetOutput {
+  std::string section;
+  DataSetResult result;
+  bool hasResult = false;
+  std::exception_ptr fault;
+};
+
 // One data set after its header: the stages in order, each section of the
-// report written as soon as its values are there.
-void computeDataSet(Store& s, DataFile& file, Report* report, DataSetResult& ds) {
+// report written as soon as its values are there. A fault met in reading is
+// thrown where the reading would have met it.
+void computeDataSet(Store& s, const DataSetInput& in, Report* report,
+                    const DetectorResult& detector, DataSetResult& ds) {
+  s.DSNAME = ds.DSNAME;
+  s.DECMODE = ds.DECMODE;
+  s.EX = ds.EX;
+  s.OMEGAK = ds.OMEGAK;
+  s.EPSTX = ds.EPSTX;
+  s.EPSX = ds.EPSX;
+  s.EPSG = 0.0f;
+  s.EPSTG = 0.0f;
+  s.IDAY = ds.IDAY;
+  s.IMONTH = ds.IMONTH;
+  s.IYEAR = ds.IYEAR;
+  if (report) writeOpening(*report, detector, ds);
+
   clearDataSet(s);
-  readLevels(file, s);
+  storeLevels(in.levels, s);
+  if (in.fault && in.faultAfter == Stage::header) std::rethrow_exception(in.fault);
   checkCaptureLevels(s);
   takeLevels(s, ds);
   ds.reached = Stage::levels;
   if (report) writeLevels(*report, ds);
 
-  readTransitions(file, s);
+  storeTransitions(in.transitions, s);
+  if (in.fault) std::rethrow_exception(in.fault);
+  // The store holds the data set as read.
   BALANCE(s, ds.balance);
   if (report) writeBalance(*report, ds);
   ds.reached = Stage::transitions;
@@ -111,6 +155,158 @@ void computeDataSet(Store& s, DataFile& file, Report* report, DataSetResult& ds)
   if (report) writeResults(*report, ds);
 }
 
+// Computes IN into OUT, with whatever ends it kept in OUT.
+void compute(Store& s, DataSetInput& in, Report* report, const DetectorResult& detector,
+             const DataSetHook& afterDataSet, DataSetOutput& out) {
+  out.result = std::move(in.result);
+  try {
+    try {
+      computeDataSet(s, in, report, detector, out.result);
+    } catch (const RunStop&) {
+      out.hasResult = true;
+      throw;
+    }
+    out.hasResult = true;
+    if (afterDataSet) afterDataSet(s);
+  } catch (...) {
+    out.fault = std::current_exception();
+  }
+}
+
+// Hands a computed data set to the outputs; a fault that ended it ends the run.
+void deliver(DataSetOutput& done, const RunOutputs& out) {
+  if (out.report && !done.section.empty()) {
+    try {
+      out.report->append(done.section);
+    } catch (const RunStop&) {
+      if (out.dataSet && done.hasResult) out.dataSet(done.result);
+      throw;
+    }
+  }
+  if (out.dataSet && done.hasResult) out.dataSet(done.result);
+  if (done.fault) std::rethrow_exception(done.fault);
+}
+
+// The reading side of the run: the data file, the store the headers are read
+// into, and the date.
+struct Reader {
+  DataFile& file;
+  Store& s;
+  const std::function<CalendarDate()>& today;
+  const RunOutputs& out;
+
+  // Reads data set NUMBER into IN; false at the end marker. A fault in the
+  // header or at the efficiencies at E(X) is thrown, one later is kept in
+  // IN. The report is opened once the first header is there.
+  bool next(int32_t number, DataSetInput& in) {
+    s.EPSTX = 0.0f;
+    s.EPSX = 0.0f;
+    s.EPSG = 0.0f;
+    s.EPSTG = 0.0f;
+    readHeader(file, s);
+    const CalendarDate date = today();
+    s.IDAY = date.day;
+    s.IMONTH = date.month;
+    s.IYEAR = date.year;
+    if (isEndMarker(s.DSNAME)) return false;
+
+    s.EPSTX = EPS(s, s.EX, 1);
+    s.EPSX = EPS(s, s.EX, 2);
+    in.result = {};
+    in.result.number = number;
+    takeHeader(s, in.result);
+    if (out.report) {
+      try {
+        out.report->open();
+      } catch (const RunStop&) {
+        if (out.dataSet) out.dataSet(in.result);
+        throw;
+      }
+    }
+    in.levels.clear();
+    in.transitions.clear();
+    in.fault = nullptr;
+    try {
+      in.faultAfter = Stage::header;
+      readLevelRecords(file, in.levels);
+      in.faultAfter = Stage::levels;
+      readTransitionRecords(file, in.transitions);
+    } catch (const RunStop&) {
+      in.fault = std::current_exception();
+    }
+    return true;
+  }
+};
+
+// Data sets in flight: read, computed by a worker, delivered in order.
+struct Work {
+  DataSetInput in;
+  DataSetOutput out;
+};
+
+// A worker thread's own store and report section.
+struct Worker {
+  std::unique_ptr<Store> s;
+  const DetectorResult* detector;
+  const DataSetHook* afterDataSet;
+  Report section;  // kept in memory
+
+  void operator()(Work& w) {
+    w.out = {};
+    compute(*s, w.in, &section, *detector, *afterDataSet, w.out);
+    w.out.section = section.take();
+  }
+};
+
+void runInOrder(Reader& reader, const DetectorResult& detector, const DataSetHook& afterDataSet) {
+  DataSetInput in;
+  for (int32_t number = 1; reader.next(number, in); ++number) {
+    DataSetOutput done;
+    compute(reader.s, in, reader.out.report, detector, afterDataSet, done);
+    deliver(done, reader.out);
+  }
+}
+
+void runInParallel(Reader& reader, const DetectorResult& detector,
+                   const DataSetHook& afterDataSet, int32_t jobs) {
+  std::vector<OrderedPool<Work>::Worker> workers;
+  for (int32_t k = 0; k < jobs; ++k) {
+    auto worker = std::make_shared<Worker>();
+    worker->s = std::make_unique<Store>(reader.s);
+    worker->detector = &detector;
+    worker->afterDataSet = &afterDataSet;
+    workers.emplace_back([worker](Work& w) { (*worker)(w); });
+  }
+  // Two data sets per worker: one being computed, one read ahead or waiting
+  // to be delivered.
+  OrderedPool<Work> pool(std::move(workers), 2 * static_cast<std::size_t>(jobs));
+  auto deliverOldest = [&] {
+    Work w = pool.takeBack();
+    deliver(w.out, reader.out);
+  };
+  for (int32_t number = 1;; ++number) {
+    Work w;
+    bool more = false;
+    try {
+      more = reader.next(number, w.in);
+    } catch (const RunStop&) {
+      // Comes after every data set before it.
+      while (!pool.empty())
+        deliverOldest();
+      throw;
+    }
+    if (!more) break;
+    const bool lastRead = w.in.fault != nullptr;
+    if (pool.full()) deliverOldest();
+    pool.handOver(std::move(w));
+    while (!pool.empty() && pool.oldestDone())
+      deliverOldest();
+    if (lastRead) break;
+  }
+  while (!pool.empty())
+    deliverOldest();
+}
+
 }  // namespace
 
 CalendarDate localDate() {
@@ -121,51 +317,27 @@ CalendarDate localDate() {
 }
 
 void run(Store& s, std::istream& data, const RunOutputs& out,
-         const std::function<CalendarDate()>& today, const DataSetHook& afterDataSet) {
+         const std::function<CalendarDate()>& today, const DataSetHook& afterDataSet,
+         int32_t jobs) {
   DataFile file(data);
   readEfficiencyBlock(file, s);
   buildLogTable(s);
   const DetectorResult detector = detectorOf(s);
   if (out.detector) out.detector(detector);
 
-  for (int32_t number = 1;; ++number) {
-    s.EPSTX = 0.0f;
-    s.EPSX = 0.0f;
-    s.EPSG = 0.0f;
-    s.EPSTG = 0.0f;
-    readHeader(file, s);
-    const CalendarDate date = today();
-    s.IDAY = date.day;
-    s.IMONTH = date.month;
-    s.IYEAR = date.year;
-    if (isEndMarker(s.DSNAME)) return;
-
-    s.EPSTX = EPS(s, s.EX, 1);
-    s.EPSX = EPS(s, s.EX, 2);
-
-    DataSetResult ds;
-    ds.number = number;
-    takeHeader(s, ds);
-    try {
-      if (out.report) {
-        out.report->open();
-        writeOpening(*out.report, detector, ds);
-      }
-      computeDataSet(s, file, out.report, ds);
-    } catch (const RunStop&) {
-      if (out.dataSet) out.dataSet(ds);
-      throw;
-    }
-    if (out.dataSet) out.dataSet(ds);
-    if (afterDataSet) afterDataSet(s);
+  Reader reader{file, s, today, out};
+  if (jobs <= 1) {
+    runInOrder(reader, detector, afterDataSet);
+  } else {
+    runInParallel(reader, detector, afterDataSet, jobs);
   }
 }
 
 void run(Store& s, std::istream& data, Report& report, const std::function<CalendarDate()>& today,
-         const DataSetHook& afterDataSet) {
+         const DataSetHook& afterDataSet, int32_t jobs) {
   RunOutputs out;
   out.report = &report;
-  run(s, data, out, today, afterDataSet);
+  run(s, data, out, today, afterDataSet, jobs);
 }
 
 }  // namespace tcsum

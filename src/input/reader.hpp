@@ -76,6 +76,23 @@ void readEfficiencyBlock(DataFile& file, Store& s);
 // record is converted, the end marker included.
 void readHeader(DataFile& file, Store& s);
 
+// A level record as read.
+struct LevelRecord {
+  float energy;
+  float feeding;
+  float fraction;  // K-capture fraction
+};
+
+// A transition record as read.
+struct TransitionRecord {
+  int32_t upper;
+  int32_t lower;
+  float energy;
+  float intensity;
+  float ALPHA;
+  float ALPHAK;
+};
+
 // Reads the level records into ELEV, FEED and PK, and sets NLEV. The first
 // record is always a level; the first later record with energy 0 ends the
 // list and is stored in slot NLEV + 1.
@@ -85,5 +102,13 @@ void readLevels(DataFile& file, Store& s);
 // lower), in any order; a later record for the same pair replaces the earlier.
 // The record with upper level 33 ends the list and is stored like the others.
 void readTransitions(DataFile& file, Store& s);
+
+// The same in two steps, so that a data set can be read ahead of computing
+// it: the records are appended to a list as read, with the same checks (a
+// fault leaves the records before it in the list), and are stored later.
+void readLevelRecords(DataFile& file, std::vector<LevelRecord>& levels);
+void readTransitionRecords(DataFile& file, std::vector<TransitionRecord>& transitions);
+void storeLevels(const std::vector<LevelRecord>& levels, Store& s);
+void storeTransitions(const std::vector<TransitionRecord>& transitions, Store& s);
 
 }  // namespace tcsum

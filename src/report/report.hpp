@@ -3,7 +3,8 @@
 // written by one operation that takes its values.
 #include <cstdint>
 #include <string>
-
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/result.hpp"
@@ -48,6 +49,16 @@ class Report {
 
   // Everything written so far, for a report kept in memory.
   const std::string& contents() const { return buffer_; }
+
+  // Takes what a report kept in memory holds, leaving it empty.
+  std::string take() { return std::exchange(buffer_, {}); }
+
+  // Appends whole records made elsewhere (a data set's section computed
+  // apart from the report), as one group.
+  void append(std::string_view records) {
+    buffer_ += records;
+    committed();
+  }
 
  private:
   void writeOut();
