@@ -24,27 +24,15 @@ namespace {
 // levels) before reading them, and the others are never set, so stay 0.
 void clearDataSet(Store& s) {
   for (int32_t I = 1; I <= kLevels; ++I) {
-    s.NBELOW(I) = 0.0f;
-    s.NABOVE(I) = 0.0f;
-    s.POP(I) = 0.0f;
     s.XFEED(I) = 0.0f;
     s.XPOP(I) = 0.0f;
-    s.ECRATE0(I) = 0.0f;
-    s.ECRATE(I) = 0.0f;
-    for (int32_t K = 1; K <= kLevels; ++K) {
-      s.ALPHA(I, K) = 0.0f;
-      s.ALPHAK(I, K) = 0.0f;
-      s.SUMPK(I, K) = 0.0f;
-      s.BPEAK(I, K) = 0.0f;
-      s.DMISS(I, K) = 0.0f;
-      s.XTRANS(I, K) = 0.0f;
-      s.RATE(I, K) = 0.0f;
-      s.RATE0(I, K) = 0.0f;
-      s.XRATE(I, K) = 0.0f;
-      s.XRATE0(I, K) = 0.0f;
-      s.XTR(I, K) = 0.0f;
-    }
   }
+  for (LevelVec* v : {&s.NBELOW, &s.NABOVE, &s.POP, &s.ECRATE0, &s.ECRATE})
+    v->fill(0.0f);
+  for (LevelMat* m : {&s.ALPHA, &s.ALPHAK, &s.SUMPK, &s.BPEAK, &s.DMISS, &s.RATE, &s.RATE0,
+                      &s.XRATE, &s.XRATE0, &s.XTR})
+    m->fill(0.0f);
+  s.XTRANS.fillCorner(kLevels, 0.0f);
 }
 
 // The sub-level scheme of electron capture holds two sub-levels per level.

@@ -30,7 +30,7 @@ class DataFile {
   // Reads the next block of the file; false at its end.
   bool refill();
 
-  static constexpr std::size_t kBlockSize = 4096;
+  static constexpr std::size_t kBlockSize = 1 << 16;
   std::streambuf& in_;
   std::vector<char> block_ = std::vector<char>(kBlockSize);
   std::size_t next_ = 0;  // the bytes next_ ... end_ - 1 of the block are still to be read

@@ -85,7 +85,7 @@ bool fits(char* field, int32_t w, int32_t length) {
 // and a product below 2^63: the float is m * 2^e with a 24-bit integer m, and
 // m * 10^P (below 2^64, as 10^12 < 2^40) shifted by e is exact, its rounding
 // decided by the bits shifted out.
-uint64_t scaledRounded(float value, int32_t P) {
+[[gnu::always_inline]] inline uint64_t scaledRounded(float value, int32_t P) {
   static constexpr uint64_t kPower[] = {1,           10,           100,          1000,
                                         10000,       100000,       1000000,      10000000,
                                         100000000,   1000000000,   10000000000,  100000000000,

@@ -55,13 +55,11 @@ class Report {
 
   // Appends whole records made elsewhere (a data set's section computed
   // apart from the report), as one group.
-  void append(std::string_view records) {
-    buffer_ += records;
-    committed();
-  }
+  void append(std::string_view records);
 
  private:
   void writeOut();
+  void writeOut(std::string_view records);
   void finish(bool runEnded);
   std::string path_;
   Existing existing_ = Existing::refuse;
