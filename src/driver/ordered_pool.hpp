@@ -13,7 +13,7 @@ namespace tcsum {
 
 // One thread per worker; a worker is called with an item to do it in place
 // (it must not throw). At most CAPACITY items are handed over and not yet
-// taken back. The thread that hands items over takes them back; the workers
+// released. The thread that hands items over takes them back; the workers
 // stop when the pool ends, after the items they are doing.
 template <typename Item>
 class OrderedPool {
@@ -37,13 +37,16 @@ class OrderedPool {
   bool full() const { return handedOver_ - takenBack_ == slots_.size(); }
   bool empty() const { return handedOver_ == takenBack_; }
 
-  // Hands ITEM over; the pool must not be full.
-  void handOver(Item item) {
-    Slot& slot = slots_[handedOver_ % slots_.size()];
-    slot.item = std::move(item);
-    slot.done = false;
+  // The item to fill before handing it over; the pool must not be full.
+  // Items live in the pool and are filled again and again, so what they
+  // hold keeps its memory from one round to the next.
+  Item& next() { return slots_[handedOver_ % slots_.size()].item; }
+
+  // Hands the item of next() over.
+  void handOver() {
     {
       std::lock_guard lock(mutex_);
+      slots_[handedOver_ % slots_.size()].done = false;
       ++handedOver_;
     }
     workToDo_.notify_one();
@@ -55,18 +58,19 @@ class OrderedPool {
     return slots_[takenBack_ % slots_.size()].done;
   }
 
-  // Waits for the oldest item handed over and takes it back; the pool must
-  // not be empty.
-  Item takeBack() {
+  // Waits for the oldest item handed over to be done; the pool must not be
+  // empty. It is the caller's until release().
+  Item& oldest() {
     Slot& slot = slots_[takenBack_ % slots_.size()];
-    {
-      std::unique_lock lock(mutex_);
-      itemDone_.wait(lock, [&slot] { return slot.done; });
-    }
-    Item item = std::move(slot.item);
+    std::unique_lock lock(mutex_);
+    itemDone_.wait(lock, [&slot] { return slot.done; });
+    return slot.item;
+  }
+
+  // Gives the oldest item back to be filled again.
+  void release() {
     std::lock_guard lock(mutex_);
     ++takenBack_;
-    return item;
   }
 
  private:

@@ -232,7 +232,8 @@ struct Work {
   DataSetOutput out;
 };
 
-// A worker thread's own store and report section.
+// A worker thread's own store, and the report section it writes into (the
+// records go out with the data set, in the memory of its Work).
 struct Worker {
   std::unique_ptr<Store> s;
   const DetectorResult* detector;
@@ -240,9 +241,12 @@ struct Worker {
   Report section;  // kept in memory
 
   void operator()(Work& w) {
-    w.out = {};
+    w.out.section.clear();
+    section.swapContents(w.out.section);
+    w.out.hasResult = false;
+    w.out.fault = nullptr;
     compute(*s, w.in, &section, *detector, *afterDataSet, w.out);
-    w.out.section = section.take();
+    section.swapContents(w.out.section);
   }
 };
 
@@ -269,11 +273,12 @@ void runInParallel(Reader& reader, const DetectorResult& detector,
   // to be delivered.
   OrderedPool<Work> pool(std::move(workers), 2 * static_cast<std::size_t>(jobs));
   auto deliverOldest = [&] {
-    Work w = pool.takeBack();
-    deliver(w.out, reader.out);
+    deliver(pool.oldest().out, reader.out);
+    pool.release();
   };
   for (int32_t number = 1;; ++number) {
-    Work w;
+    if (pool.full()) deliverOldest();
+    Work& w = pool.next();
     bool more = false;
     try {
       more = reader.next(number, w.in);
@@ -285,8 +290,7 @@ void runInParallel(Reader& reader, const DetectorResult& detector,
     }
     if (!more) break;
     const bool lastRead = w.in.fault != nullptr;
-    if (pool.full()) deliverOldest();
-    pool.handOver(std::move(w));
+    pool.handOver();
     while (!pool.empty() && pool.oldestDone())
       deliverOldest();
     if (lastRead) break;

@@ -50,8 +50,8 @@ class Report {
   // Everything written so far, for a report kept in memory.
   const std::string& contents() const { return buffer_; }
 
-  // Takes what a report kept in memory holds, leaving it empty.
-  std::string take() { return std::exchange(buffer_, {}); }
+  // Swaps what a report kept in memory holds with RECORDS.
+  void swapContents(std::string& records) { buffer_.swap(records); }
 
   // Appends whole records made elsewhere (a data set's section computed
   // apart from the report), as one group.
