@@ -54,8 +54,8 @@ std::variant<ProgramOptions, int> parseCommandLine(int argc, const char* const* 
   app.add_option("--csv", o.csv, "Write the result lines as CSV to FILE (- = standard output)")
       ->type_name("FILE");
   app.add_option("-j,--jobs", o.jobs,
-                 "Compute N data sets at once (default: one per processor core; 1 = one after "
-                 "another); the outputs are the same for every N")
+                 "Compute N data sets at once (default: one per core); the outputs are the "
+                 "same for every N")
       ->type_name("N")
       ->check(CLI::Range(1, 256));
 

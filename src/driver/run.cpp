@@ -68,6 +68,19 @@ void takeHeader(const Store& s, DataSetResult& ds) {
   ds.IYEAR = s.IYEAR;
 }
 
+// The other way: a data set's header into a store that computes it.
+void storeHeader(const DataSetResult& ds, Store& s) {
+  s.DSNAME = ds.DSNAME;
+  s.DECMODE = ds.DECMODE;
+  s.EX = ds.EX;
+  s.OMEGAK = ds.OMEGAK;
+  s.EPSTX = ds.EPSTX;
+  s.EPSX = ds.EPSX;
+  s.IDAY = ds.IDAY;
+  s.IMONTH = ds.IMONTH;
+  s.IYEAR = ds.IYEAR;
+}
+
 void takeLevels(const Store& s, DataSetResult& ds) {
   for (int32_t j = 1; j <= s.NLEV; ++j)
     ds.levels.push_back({j, s.ELEV(j), s.FEED(j), s.PK(j), 0.0f});
@@ -99,17 +112,9 @@ struct DataSetOutput {
 // thrown where the reading would have met it.
 void computeDataSet(Store& s, const DataSetInput& in, Report* report,
                     const DetectorResult& detector, DataSetResult& ds) {
-  s.DSNAME = ds.DSNAME;
-  s.DECMODE = ds.DECMODE;
-  s.EX = ds.EX;
-  s.OMEGAK = ds.OMEGAK;
-  s.EPSTX = ds.EPSTX;
-  s.EPSX = ds.EPSX;
+  storeHeader(ds, s);
   s.EPSG = 0.0f;
   s.EPSTG = 0.0f;
-  s.IDAY = ds.IDAY;
-  s.IMONTH = ds.IMONTH;
-  s.IYEAR = ds.IYEAR;
   if (report) writeOpening(*report, detector, ds);
 
   clearDataSet(s);
@@ -282,7 +287,7 @@ void runInParallel(Reader& reader, const DetectorResult& detector,
     bool more = false;
     try {
       more = reader.next(number, w.in);
-    } catch (const RunStop&) {
+    } catch (...) {
       // Comes after every data set before it.
       while (!pool.empty())
         deliverOldest();
