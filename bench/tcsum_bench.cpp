@@ -18,6 +18,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "decay/decay.hpp"
@@ -230,15 +231,21 @@ void BM_ReportRows(benchmark::State& state) {
 }
 BENCHMARK(BM_ReportRows);
 
-// The whole program over a generated file, against the write reference. The
-// machine may be shared: the two alternate, and the fastest run of each counts.
-// The environment variable TCSUM_PROGRAM names another build to measure.
+// The whole program over a generated file, against the write reference, with
+// one job and with its default of one job per core (the second argument, 1 or
+// 0). The machine may be shared: the two alternate, and the fastest run of
+// each counts. The environment variable TCSUM_PROGRAM names another build to
+// measure (one without --jobs only with the default).
 void BM_WholeProgram(benchmark::State& state) {
   constexpr int kRepeats = 5;
   const char* other = std::getenv("TCSUM_PROGRAM");
   const std::string program = other != nullptr ? fs::absolute(other).string() : TCSUM_PROGRAM;
   const auto datasets = static_cast<double>(state.range(0));
   const fs::path dir = generated(static_cast<int>(state.range(0)));
+  const auto jobs = static_cast<int>(state.range(1));
+  const std::vector<std::string> args =
+      jobs > 0 ? std::vector<std::string>{"--jobs", std::to_string(jobs)}
+               : std::vector<std::string>{};
   ChildRun best{false, std::numeric_limits<double>::infinity()};
   double reference = best.wall;
   long peakKiB = 0;
@@ -246,7 +253,7 @@ void BM_WholeProgram(benchmark::State& state) {
   for (auto _ : state) {
     for (int r = 0; r < kRepeats; ++r) {
       fs::remove(dir / "result.out");
-      const ChildRun run = runChild(dir, program, {});
+      const ChildRun run = runChild(dir, program, args);
       if (!run.ok) return state.SkipWithError("tcsum failed");
       if (run.wall < best.wall) best = run;
       peakKiB = std::max(peakKiB, run.peakKiB);
@@ -265,10 +272,14 @@ void BM_WholeProgram(benchmark::State& state) {
   state.counters["write_ref_ms"] = reference * 1e3;
   state.counters["ratio_to_write"] = best.wall / reference;
   state.counters["peak_rss_KiB"] = static_cast<double>(peakKiB);
+  state.counters["jobs"] = jobs > 0 ? jobs : static_cast<int>(std::thread::hardware_concurrency());
 }
 BENCHMARK(BM_WholeProgram)
-    ->Arg(500)
-    ->Arg(2000)
+    ->ArgNames({"data_sets", "jobs"})
+    ->Args({500, 1})
+    ->Args({500, 0})
+    ->Args({2000, 1})
+    ->Args({2000, 0})
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);

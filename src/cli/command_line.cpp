@@ -206,14 +206,15 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
 
   UncertaintyOptionValues uncertainty;
   addUncertaintyOptions(app, uncertainty);
-  o.jobs = std::max(1u, std::thread::hardware_concurrency());
-  app.add_option("--jobs", o.jobs, "Threads to compute on (default: the number of cores)")
-      ->type_name("N")
-      ->check(CLI::Range(1u, 1024u));
   app.add_option("--html", o.html,
                  "Write the results with their charts as one HTML page to FILE (- = standard "
                  "output)")
       ->type_name("FILE");
+  app.add_option("-j,--jobs", o.jobs,
+                 "Compute on N threads: data sets at once, or the samples of an uncertainty run "
+                 "(default: one per core); the outputs are the same for every N")
+      ->type_name("N")
+      ->check(CLI::Range(1, 256));
 
   try {
     app.parse(argc, argv);

@@ -30,7 +30,9 @@ struct ProgramOptions {
   // The uncertainty of the factors from that of the efficiency table, when
   // --u-total or --u-peak is given.
   std::optional<UncertaintySettings> uncertainty;
-  unsigned jobs = 1;  // threads to compute on
+  // Threads to compute on: data sets at once, or the samples of an
+  // uncertainty run; 0 = one per processor core.
+  int32_t jobs = 0;
   std::string html;
 };
 

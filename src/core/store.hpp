@@ -4,8 +4,10 @@
 // as in the domain (level 1 is the ground state, efficiency point 1 the first
 // record of the efficiency block); every element access checks its index and
 // ends the run with a diagnostic instead of touching memory outside the store.
+#include <algorithm>
 #include <array>
 #include <cfloat>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -71,6 +73,14 @@ class Mat {
   }
   static constexpr int32_t rows() { return R; }
   static constexpr int32_t columns() { return C; }
+  void fill(T value) { data_.fill(value); }
+  // Sets the elements (i, j) with i, j <= N (at most the matrix) to VALUE.
+  void fillCorner(int32_t n, T value) {
+    const auto rows = static_cast<std::size_t>(std::min(n, R));
+    const auto columns = static_cast<std::size_t>(std::min(n, C));
+    for (std::size_t i = 0; i < rows; ++i)
+      std::fill_n(data_.begin() + static_cast<std::ptrdiff_t>(i * C), columns, value);
+  }
 
  private:
   static void check(int32_t i, int32_t j, const SourceLocation& where) {

@@ -1,9 +1,13 @@
 #include "driver/program.hpp"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "check/check_mode.hpp"
@@ -71,6 +75,12 @@ struct DataOutputs {
   }
 };
 
+// The data sets computed at once: as asked, else one per processor core.
+int32_t jobsOf(const ProgramOptions& o) {
+  if (o.jobs > 0) return o.jobs;
+  return std::max(1, static_cast<int32_t>(std::thread::hardware_concurrency()));
+}
+
 }  // namespace
 
 void WarningPrinter::print(const std::vector<Warning>& warnings) {
@@ -137,7 +147,8 @@ int runProgram(const ProgramOptions& o) {
       const std::string name = utf8FromCodePage437(trimmedName(ds.DSNAME));
       ProgressLine progress(std::cerr, ::isatty(STDERR_FILENO) == 1,
                             "tcsum: uncertainty of " + name);
-      propagateEfficiencyUncertainty(asRead, ds, {*o.uncertainty, o.jobs, std::ref(progress)});
+      propagateEfficiencyUncertainty(asRead, ds, {*o.uncertainty, static_cast<unsigned>(jobsOf(o)),
+                                                  std::ref(progress)});
     };
   }
   outputs.efficiencyCurve = data.html.has_value();
@@ -152,7 +163,9 @@ int runProgram(const ProgramOptions& o) {
   try {
     try {
       InputFile in(o.input);
-      run(*store, in.stream(), outputs);
+      // An uncertainty run spreads the samples of each data set over the
+      // cores instead of the data sets.
+      run(*store, in.stream(), outputs, localDate, {}, o.uncertainty ? 1 : jobsOf(o));
       if (report) report->close();
     } catch (const RunStop& stopped) {
       stop = formatDiagnostic(stopped.diagnostic(), fileOfUnit(stopped.diagnostic().unit));

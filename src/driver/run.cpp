@@ -1,12 +1,17 @@
 #include "driver/run.hpp"
 
 #include <ctime>
+#include <exception>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "check/warnings.hpp"
 #include "core/fatal.hpp"
 #include "decay/decay.hpp"
 #include "efficiency/curve.hpp"
+#include "driver/ordered_pool.hpp"
 #include "efficiency/eps.hpp"
 #include "input/reader.hpp"
 #include "summing/summing.hpp"
@@ -20,27 +25,15 @@ namespace tcsum {
 // levels) before reading them, and the others are never set, so stay 0.
 void clearDataSet(Store& s) {
   for (int32_t I = 1; I <= kLevels; ++I) {
-    s.NBELOW(I) = 0.0f;
-    s.NABOVE(I) = 0.0f;
-    s.POP(I) = 0.0f;
     s.XFEED(I) = 0.0f;
     s.XPOP(I) = 0.0f;
-    s.ECRATE0(I) = 0.0f;
-    s.ECRATE(I) = 0.0f;
-    for (int32_t K = 1; K <= kLevels; ++K) {
-      s.ALPHA(I, K) = 0.0f;
-      s.ALPHAK(I, K) = 0.0f;
-      s.SUMPK(I, K) = 0.0f;
-      s.BPEAK(I, K) = 0.0f;
-      s.DMISS(I, K) = 0.0f;
-      s.XTRANS(I, K) = 0.0f;
-      s.RATE(I, K) = 0.0f;
-      s.RATE0(I, K) = 0.0f;
-      s.XRATE(I, K) = 0.0f;
-      s.XRATE0(I, K) = 0.0f;
-      s.XTR(I, K) = 0.0f;
-    }
   }
+  for (LevelVec* v : {&s.NBELOW, &s.NABOVE, &s.POP, &s.ECRATE0, &s.ECRATE})
+    v->fill(0.0f);
+  for (LevelMat* m : {&s.ALPHA, &s.ALPHAK, &s.SUMPK, &s.BPEAK, &s.DMISS, &s.RATE, &s.RATE0,
+                      &s.XRATE, &s.XRATE0, &s.XTR})
+    m->fill(0.0f);
+  s.XTRANS.fillCorner(kLevels, 0.0f);
 }
 
 // The sub-level scheme of electron capture holds two sub-levels per level.
@@ -78,25 +71,75 @@ void takeHeader(const Store& s, DataSetResult& ds) {
   ds.IYEAR = s.IYEAR;
 }
 
+// The other way: a data set's header into a store that computes it.
+void storeHeader(const DataSetResult& ds, Store& s) {
+  s.DSNAME = ds.DSNAME;
+  s.DECMODE = ds.DECMODE;
+  s.EX = ds.EX;
+  s.OMEGAK = ds.OMEGAK;
+  s.EPSTX = ds.EPSTX;
+  s.EPSX = ds.EPSX;
+  s.IDAY = ds.IDAY;
+  s.IMONTH = ds.IMONTH;
+  s.IYEAR = ds.IYEAR;
+}
+
 void takeLevels(const Store& s, DataSetResult& ds) {
   for (int32_t j = 1; j <= s.NLEV; ++j)
     ds.levels.push_back({j, s.ELEV(j), s.FEED(j), s.PK(j), 0.0f});
 }
 
+// A data set as read, ready to be computed: its result so far (the header
+// with the efficiencies at E(X)), its level and transition records, and the
+// fault that stopped the reading inside it, with the stage it came in.
+struct DataSetInput {
+  DataSetResult result;
+  int32_t headerRecord = 0;
+  std::vector<LevelRecord> levels;
+  std::vector<TransitionRecord> transitions;
+  std::exception_ptr fault;
+  Stage faultAfter = Stage::header;  // header: reading the levels; levels: the transitions
+};
+
+using Analysis = std::function<void(const Store& asRead, DataSetResult& ds)>;
+
+// A data set computed: its report section when it was made apart from the
+// report, its result for the other outputs (none when a fault other than a
+// run stop ended it), and the fault that ended it.
+struct DataSetOutput {
+  std::string section;
+  DataSetResult result;
+  bool hasResult = false;
+  std::exception_ptr fault;
+};
+
 // One data set after its header: the stages in order, each section of the
-// report written as soon as its values are there. ASREAD, when given, gets a
-// copy of the store with the data set read and nothing computed from it.
-void computeDataSet(Store& s, DataFile& file, Report* report, DataSetResult& ds, Store* asRead) {
+// report written as soon as its values are there. A fault met in reading is
+// thrown where the reading would have met it. With ANALYSE, the analysis gets
+// the store as it stood with the data set read and nothing computed from it
+// (a copy in ASREAD) once the data set is complete.
+void computeDataSet(Store& s, const DataSetInput& in, Report* report,
+                    const DetectorResult& detector, DataSetResult& ds, const Analysis& analyse,
+                    Store* asRead) {
+  storeHeader(ds, s);
+  s.headerRecord = in.headerRecord;
+  s.EPSG = 0.0f;
+  s.EPSTG = 0.0f;
+  if (report) writeOpening(*report, detector, ds);
+
   clearDataSet(s);
-  readLevels(file, s);
+  storeLevels(in.levels, s);
+  if (in.fault && in.faultAfter == Stage::header) std::rethrow_exception(in.fault);
   checkCaptureLevels(s);
   takeLevels(s, ds);
   ds.reached = Stage::levels;
   if (report) writeLevels(*report, ds);
 
-  readTransitions(file, s);
+  storeTransitions(in.transitions, s);
+  if (in.fault) std::rethrow_exception(in.fault);
+  // The store holds the data set as read.
   checkDataSet(s, ds.warnings);
-  if (asRead) *asRead = s;
+  if (analyse) *asRead = s;
   BALANCE(s, ds.balance);
   checkBalance(s, ds.balance, ds.warnings);
   if (report) writeBalance(*report, ds);
@@ -116,6 +159,182 @@ void computeDataSet(Store& s, DataFile& file, Report* report, DataSetResult& ds,
   CORRECT(s, ds.gammas, ds.xray);
   ds.reached = Stage::complete;
   if (report) writeResults(*report, ds);
+  if (analyse) analyse(*asRead, ds);
+}
+
+// What a store computing data sets needs besides the data set: the
+// detector, the analysis of a complete data set with the store copy it
+// reads, and the hook for tests.
+struct Computing {
+  const DetectorResult& detector;
+  const Analysis& analyse;
+  const DataSetHook& afterDataSet;
+  std::unique_ptr<Store> asRead;  // only with an analysis
+};
+
+// Computes IN into OUT, with whatever ends it kept in OUT.
+void compute(Store& s, DataSetInput& in, Report* report, Computing& c, DataSetOutput& out) {
+  out.result = std::move(in.result);
+  try {
+    try {
+      computeDataSet(s, in, report, c.detector, out.result, c.analyse, c.asRead.get());
+    } catch (const RunStop&) {
+      sortByRecord(out.result.warnings);
+      out.hasResult = true;
+      throw;
+    }
+    sortByRecord(out.result.warnings);
+    out.hasResult = true;
+    if (c.afterDataSet) c.afterDataSet(s);
+  } catch (...) {
+    out.fault = std::current_exception();
+  }
+}
+
+// Hands a computed data set to the outputs; a fault that ended it ends the run.
+void deliver(DataSetOutput& done, const RunOutputs& out) {
+  if (out.report && !done.section.empty()) {
+    try {
+      out.report->append(done.section);
+    } catch (const RunStop&) {
+      if (out.dataSet && done.hasResult) out.dataSet(done.result);
+      throw;
+    }
+  }
+  if (out.dataSet && done.hasResult) out.dataSet(done.result);
+  if (done.fault) std::rethrow_exception(done.fault);
+}
+
+// The reading side of the run: the data file, the store the headers are read
+// into, and the date.
+struct Reader {
+  DataFile& file;
+  Store& s;
+  const std::function<CalendarDate()>& today;
+  const RunOutputs& out;
+
+  // Reads data set NUMBER into IN; false at the end marker. A fault in the
+  // header or at the efficiencies at E(X) is thrown, one later is kept in
+  // IN. The report is opened once the first header is there.
+  bool next(int32_t number, DataSetInput& in) {
+    s.EPSTX = 0.0f;
+    s.EPSX = 0.0f;
+    s.EPSG = 0.0f;
+    s.EPSTG = 0.0f;
+    readHeader(file, s);
+    const CalendarDate date = today();
+    s.IDAY = date.day;
+    s.IMONTH = date.month;
+    s.IYEAR = date.year;
+    if (isEndMarker(s.DSNAME)) return false;
+
+    s.EPSTX = EPS(s, s.EX, 1);
+    s.EPSX = EPS(s, s.EX, 2);
+    in.result = {};
+    in.result.number = number;
+    in.headerRecord = s.headerRecord;
+    takeHeader(s, in.result);
+    checkHeader(s, in.result.warnings);
+    if (out.report) {
+      try {
+        out.report->open();
+      } catch (const RunStop&) {
+        if (out.dataSet) out.dataSet(in.result);
+        throw;
+      }
+    }
+    in.levels.clear();
+    in.transitions.clear();
+    in.fault = nullptr;
+    try {
+      in.faultAfter = Stage::header;
+      readLevelRecords(file, in.levels);
+      in.faultAfter = Stage::levels;
+      readTransitionRecords(file, in.transitions);
+    } catch (const RunStop&) {
+      in.fault = std::current_exception();
+    }
+    return true;
+  }
+};
+
+// Data sets in flight: read, computed by a worker, delivered in order.
+struct Work {
+  DataSetInput in;
+  DataSetOutput out;
+};
+
+// A worker thread's own store, and the report section it writes into (the
+// records go out with the data set, in the memory of its Work).
+struct Worker {
+  Worker(const Store& base, Computing c)
+      : s(std::make_unique<Store>(base)), computing(std::move(c)) {}
+  std::unique_ptr<Store> s;
+  Computing computing;
+  Report section;  // kept in memory
+
+  void operator()(Work& w) {
+    w.out.section.clear();
+    section.swapContents(w.out.section);
+    w.out.hasResult = false;
+    w.out.fault = nullptr;
+    compute(*s, w.in, &section, computing, w.out);
+    section.swapContents(w.out.section);
+  }
+};
+
+std::unique_ptr<Store> storeForAnalysis(const Analysis& analyse) {
+  return analyse ? std::make_unique<Store>() : nullptr;
+}
+
+void runInOrder(Reader& reader, const DetectorResult& detector, const DataSetHook& afterDataSet) {
+  Computing computing{detector, reader.out.analyse, afterDataSet,
+                      storeForAnalysis(reader.out.analyse)};
+  DataSetInput in;
+  for (int32_t number = 1; reader.next(number, in); ++number) {
+    DataSetOutput done;
+    compute(reader.s, in, reader.out.report, computing, done);
+    deliver(done, reader.out);
+  }
+}
+
+void runInParallel(Reader& reader, const DetectorResult& detector,
+                   const DataSetHook& afterDataSet, int32_t jobs) {
+  std::vector<OrderedPool<Work>::Worker> workers;
+  for (int32_t k = 0; k < jobs; ++k) {
+    auto worker = std::make_shared<Worker>(
+        reader.s, Computing{detector, reader.out.analyse, afterDataSet,
+                            storeForAnalysis(reader.out.analyse)});
+    workers.emplace_back([worker](Work& w) { (*worker)(w); });
+  }
+  // Two data sets per worker: one being computed, one read ahead or waiting
+  // to be delivered.
+  OrderedPool<Work> pool(std::move(workers), 2 * static_cast<std::size_t>(jobs));
+  auto deliverOldest = [&] {
+    deliver(pool.oldest().out, reader.out);
+    pool.release();
+  };
+  for (int32_t number = 1;; ++number) {
+    if (pool.full()) deliverOldest();
+    Work& w = pool.next();
+    bool more = false;
+    try {
+      more = reader.next(number, w.in);
+    } catch (...) {
+      // Comes after every data set before it.
+      while (!pool.empty())
+        deliverOldest();
+      throw;
+    }
+    if (!more) break;
+    const bool lastRead = w.in.fault != nullptr;
+    pool.handOver();
+    while (!pool.empty() && pool.oldestDone())
+      deliverOldest();
+    if (lastRead) break;
+  }
+  while (!pool.empty())
+    deliverOldest();
 }
 
 }  // namespace
@@ -128,7 +347,8 @@ CalendarDate localDate() {
 }
 
 void run(Store& s, std::istream& data, const RunOutputs& out,
-         const std::function<CalendarDate()>& today, const DataSetHook& afterDataSet) {
+         const std::function<CalendarDate()>& today, const DataSetHook& afterDataSet,
+         int32_t jobs) {
   DataFile file(data);
   readEfficiencyBlock(file, s);
   buildLogTable(s);
@@ -136,57 +356,25 @@ void run(Store& s, std::istream& data, const RunOutputs& out,
   checkEfficiencyTable(s, detector.warnings);
   if (out.efficiencyCurve) detector.efficiencyCurve = efficiencyCurve(s);
   if (out.detector) out.detector(detector);
-  std::unique_ptr<Store> asRead;
-  if (out.analyse) asRead = std::make_unique<Store>();
 
-  for (int32_t number = 1;; ++number) {
-    s.EPSTX = 0.0f;
-    s.EPSX = 0.0f;
-    s.EPSG = 0.0f;
-    s.EPSTG = 0.0f;
-    readHeader(file, s);
-    const CalendarDate date = today();
-    s.IDAY = date.day;
-    s.IMONTH = date.month;
-    s.IYEAR = date.year;
-    if (isEndMarker(s.DSNAME)) {
-      std::vector<Warning> after;
-      if (const int32_t record = file.firstNonBlankRecord(); record != 0)
-        after.push_back(trailingRecords(record));
-      if (out.finished) out.finished(after);
-      return;
-    }
-
-    s.EPSTX = EPS(s, s.EX, 1);
-    s.EPSX = EPS(s, s.EX, 2);
-
-    DataSetResult ds;
-    ds.number = number;
-    takeHeader(s, ds);
-    checkHeader(s, ds.warnings);
-    try {
-      if (out.report) {
-        out.report->open();
-        writeOpening(*out.report, detector, ds);
-      }
-      computeDataSet(s, file, out.report, ds, asRead.get());
-      if (out.analyse) out.analyse(*asRead, ds);
-    } catch (const RunStop&) {
-      sortByRecord(ds.warnings);
-      if (out.dataSet) out.dataSet(ds);
-      throw;
-    }
-    sortByRecord(ds.warnings);
-    if (out.dataSet) out.dataSet(ds);
-    if (afterDataSet) afterDataSet(s);
+  Reader reader{file, s, today, out};
+  if (jobs <= 1) {
+    runInOrder(reader, detector, afterDataSet);
+  } else {
+    runInParallel(reader, detector, afterDataSet, jobs);
   }
+  // The end marker: what follows it is not read.
+  std::vector<Warning> after;
+  if (const int32_t record = file.firstNonBlankRecord(); record != 0)
+    after.push_back(trailingRecords(record));
+  if (out.finished) out.finished(after);
 }
 
 void run(Store& s, std::istream& data, Report& report, const std::function<CalendarDate()>& today,
-         const DataSetHook& afterDataSet) {
+         const DataSetHook& afterDataSet, int32_t jobs) {
   RunOutputs out;
   out.report = &report;
-  run(s, data, out, today, afterDataSet);
+  run(s, data, out, today, afterDataSet, jobs);
 }
 
 }  // namespace tcsum

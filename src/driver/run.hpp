@@ -45,19 +45,26 @@ void clearDataSet(Store& s);
 // sub-level scheme can hold.
 void checkCaptureLevels(const Store& s);
 
-// Called after each finished data set, for tests that look into the store.
+// Called after each finished data set, for tests that look into the store;
+// on the thread that computed the data set.
 using DataSetHook = std::function<void(const Store&)>;
 
 // Reads the data file from DATA and computes every data set. The report is
 // opened when the first data set's header has been read. Run-stopping faults
 // throw RunStop after the outputs have had what was computed before them.
+//
+// JOBS data sets are computed at once, each in a store of its own (a copy of
+// S after the efficiency block), while this thread reads the data file ahead
+// and hands each data set's results to the outputs in the file's order. The
+// outputs are the same for every JOBS, a run stopped by a fault included;
+// with 1 everything happens on this thread, in S.
 void run(Store& s, std::istream& data, const RunOutputs& outputs,
          const std::function<CalendarDate()>& today = localDate,
-         const DataSetHook& afterDataSet = {});
+         const DataSetHook& afterDataSet = {}, int32_t jobs = 1);
 
 // The same with the report as the only output.
 void run(Store& s, std::istream& data, Report& report,
          const std::function<CalendarDate()>& today = localDate,
-         const DataSetHook& afterDataSet = {});
+         const DataSetHook& afterDataSet = {}, int32_t jobs = 1);
 
 }  // namespace tcsum

@@ -72,10 +72,45 @@ bool plainDecimal(std::string_view text, float& value) {
   return true;
 }
 
+// The same for the commonest form of all, blanks only before and after
+// [sign] digits [. digits], in one pass without squeezing; false, leaving
+// VALUE alone, for any other text.
+bool compactDecimal(std::string_view text, float& value) {
+  static constexpr float kPower[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                     1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p != end && *p == ' ')
+    ++p;
+  bool negative = false;
+  if (p != end && isSign(*p)) negative = *p++ == '-';
+  uint64_t m = 0;
+  const char* const first = p;
+  for (; p != end && isDigit(*p) && p - first < 18; ++p)
+    m = m * 10 + static_cast<uint64_t>(*p - '0');
+  int32_t digits = static_cast<int32_t>(p - first);
+  int32_t decimals = 0;
+  if (p != end && *p == '.') {
+    const char* const point = ++p;
+    for (; p != end && isDigit(*p) && digits + (p - point) < 18; ++p)
+      m = m * 10 + static_cast<uint64_t>(*p - '0');
+    decimals = static_cast<int32_t>(p - point);
+    digits += decimals;
+  }
+  while (p != end && *p == ' ')
+    ++p;
+  // M below 2^24 and at most 10 decimals, as above; longer texts go the
+  // general way.
+  if (p != end || digits == 0 || m >= (1u << 24) || decimals > 10) return false;
+  const float magnitude = static_cast<float>(m) / kPower[decimals];
+  value = negative ? -magnitude : magnitude;
+  return true;
+}
+
 }  // namespace
 
 bool convertReal(std::string_view text, float& value) {
-  if (plainDecimal(text, value)) return true;
+  if (compactDecimal(text, value) || plainDecimal(text, value)) return true;
   std::array<char, kSqueezed> squeezed;
   std::size_t n = 0;
   if (!squeeze(text, squeezed, n)) return false;
@@ -140,6 +175,27 @@ bool convertReal(std::string_view text, float& value) {
 }
 
 bool convertInteger(std::string_view text, int32_t& value) {
+  // The commonest form first: blanks, [sign] up to 9 digits, blanks.
+  {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p != end && *p == ' ')
+      ++p;
+    const bool sign = p != end && isSign(*p);
+    const bool negative = sign && *p++ == '-';
+    int32_t n = 0;
+    const char* const first = p;
+    for (; p != end && isDigit(*p) && p - first < 9; ++p)
+      n = n * 10 + (*p - '0');
+    const bool digits = p != first;
+    while (p != end && *p == ' ')
+      ++p;
+    // All blank is 0; a sign needs digits.
+    if (p == end && (digits || !sign)) {
+      value = negative ? -n : n;
+      return true;
+    }
+  }
   std::array<char, kSqueezed> squeezed;
   std::size_t n = 0;
   if (!squeeze(text, squeezed, n)) return false;

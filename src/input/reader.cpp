@@ -116,7 +116,7 @@ void readHeader(DataFile& file, Store& s) {
   s.headerRecord = r.number;
 }
 
-void readLevels(DataFile& file, Store& s) {
+void readLevelRecords(DataFile& file, std::vector<LevelRecord>& levels) {
   using namespace layout;
   for (int32_t i = 1;; ++i) {
     Record r = file.next("a level record");
@@ -124,23 +124,30 @@ void readLevels(DataFile& file, Store& s) {
     float feeding = readReal(r, kFeeding);
     float fraction = readReal(r, kCaptureFraction);
     if (i > kLevels) refuseBeyondStore(r, kLevels, " level records");
-    s.ELEV(i) = energy;
-    s.FEED(i) = feeding;
-    s.PK(i) = fraction;
-    if (i > 1 && energy == 0.0f) {
-      s.NLEV = i - 1;
-      return;
-    }
+    levels.push_back({energy, feeding, fraction});
+    if (i > 1 && energy == 0.0f) return;
   }
 }
 
-void readTransitions(DataFile& file, Store& s) {
-  using namespace layout;
-  for (int32_t J = 1; J <= kLevels; ++J) {
-    for (int32_t I = 1; I <= kLevels; ++I)
-      s.transitionRecord(J, I) = 0;
+void storeLevels(const std::vector<LevelRecord>& levels, Store& s) {
+  int32_t i = 0;
+  for (const LevelRecord& l : levels) {
+    ++i;
+    s.ELEV(i) = l.energy;
+    s.FEED(i) = l.feeding;
+    s.PK(i) = l.fraction;
   }
-  s.replaced.clear();
+  s.NLEV = i - 1;
+}
+
+void readLevels(DataFile& file, Store& s) {
+  std::vector<LevelRecord> levels;
+  readLevelRecords(file, levels);
+  storeLevels(levels, s);
+}
+
+void readTransitionRecords(DataFile& file, std::vector<TransitionRecord>& transitions) {
+  using namespace layout;
   for (;;) {
     Record r = file.next("a transition record");
     int32_t upper = readInteger(r, kUpperLevel);
@@ -158,16 +165,31 @@ void readTransitions(DataFile& file, Store& s) {
     };
     checkLevelNumber(kUpperLevel, upper);
     checkLevelNumber(kLowerLevel, lower);
-    s.EGAM(upper, lower) = energy;
-    s.XTR(upper, lower) = intensity;
-    s.ALPHA(upper, lower) = alpha;
-    s.ALPHAK(upper, lower) = alphak;
-    int32_t& where = s.transitionRecord(upper, lower);
-    if (where != 0) s.replaced.push_back({upper, lower, where, r.number});
-    where = r.number;
+    transitions.push_back({upper, lower, energy, intensity, alpha, alphak, r.number});
     // Upper level 33, the last row of the store, ends the list.
     if (upper == kLevels) return;
   }
+}
+
+void storeTransitions(const std::vector<TransitionRecord>& transitions, Store& s) {
+  s.transitionRecord.fill(0);
+  s.replaced.clear();
+  for (const TransitionRecord& t : transitions) {
+    s.EGAM(t.upper, t.lower) = t.energy;
+    s.XTR(t.upper, t.lower) = t.intensity;
+    s.ALPHA(t.upper, t.lower) = t.ALPHA;
+    s.ALPHAK(t.upper, t.lower) = t.ALPHAK;
+    // Where each transition was read, and the records a later one replaced.
+    int32_t& where = s.transitionRecord(t.upper, t.lower);
+    if (where != 0) s.replaced.push_back({t.upper, t.lower, where, t.record});
+    where = t.record;
+  }
+}
+
+void readTransitions(DataFile& file, Store& s) {
+  std::vector<TransitionRecord> transitions;
+  readTransitionRecords(file, transitions);
+  storeTransitions(transitions, s);
 }
 
 }  // namespace tcsum

@@ -41,7 +41,7 @@ class DataFile {
   // Reads the next block of the file; false at its end.
   bool refill();
 
-  static constexpr std::size_t kBlockSize = 4096;
+  static constexpr std::size_t kBlockSize = 1 << 16;
   std::streambuf& in_;
   std::vector<char> block_ = std::vector<char>(kBlockSize);
   std::size_t next_ = 0;  // the bytes next_ ... end_ - 1 of the block are still to be read
@@ -89,6 +89,24 @@ void readEfficiencyBlock(DataFile& file, Store& s);
 // included.
 void readHeader(DataFile& file, Store& s);
 
+// A level record as read.
+struct LevelRecord {
+  float energy;
+  float feeding;
+  float fraction;  // K-capture fraction
+};
+
+// A transition record as read.
+struct TransitionRecord {
+  int32_t upper;
+  int32_t lower;
+  float energy;
+  float intensity;
+  float ALPHA;
+  float ALPHAK;
+  int32_t record;  // line number in the data file
+};
+
 // Reads the level records into ELEV, FEED and PK, and sets NLEV. The first
 // record is always a level; the first later record with energy 0 ends the
 // list and is stored in slot NLEV + 1.
@@ -99,5 +117,13 @@ void readLevels(DataFile& file, Store& s);
 // (noted in Store::replaced). The record with upper level 33 ends the list
 // and is stored like the others. Notes each record in Store::transitionRecord.
 void readTransitions(DataFile& file, Store& s);
+
+// The same in two steps, so that a data set can be read ahead of computing
+// it: the records are appended to a list as read, with the same checks (a
+// fault leaves the records before it in the list), and are stored later.
+void readLevelRecords(DataFile& file, std::vector<LevelRecord>& levels);
+void readTransitionRecords(DataFile& file, std::vector<TransitionRecord>& transitions);
+void storeLevels(const std::vector<LevelRecord>& levels, Store& s);
+void storeTransitions(const std::vector<TransitionRecord>& transitions, Store& s);
 
 }  // namespace tcsum

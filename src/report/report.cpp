@@ -88,10 +88,25 @@ void Report::committed() {
   if (fd_ >= 0 && buffer_.size() >= kFlushBytes) writeOut();
 }
 
+void Report::append(std::string_view records) {
+  // A large group goes to the file as it stands, without a copy.
+  if (fd_ >= 0 && buffer_.empty() && records.size() >= kFlushBytes / 2) {
+    writeOut(records);
+    return;
+  }
+  buffer_ += records;
+  committed();
+}
+
 void Report::writeOut() {
+  writeOut(buffer_);
+  buffer_.clear();
+}
+
+void Report::writeOut(std::string_view records) {
   std::size_t done = 0;
-  while (done < buffer_.size()) {
-    ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+  while (done < records.size()) {
+    ssize_t n = ::write(fd_, records.data() + done, records.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       const int error = errno;
@@ -100,7 +115,7 @@ void Report::writeOut() {
       // it, so the fault is reported once.
       std::size_t keep = 0;
       if (done > 0) {
-        const std::size_t lastEnd = buffer_.rfind('\n', done - 1);
+        const std::size_t lastEnd = records.rfind('\n', done - 1);
         if (lastEnd != std::string::npos) keep = lastEnd + 1;
       }
       if (::ftruncate(fd_, static_cast<off_t>(onDisk_ + keep)) != 0) {
@@ -114,8 +129,7 @@ void Report::writeOut() {
     }
     done += static_cast<std::size_t>(n);
   }
-  onDisk_ += buffer_.size();
-  buffer_.clear();
+  onDisk_ += records.size();
 }
 
 void Report::close(bool runEnded) {

@@ -3,7 +3,8 @@
 // written by one operation that takes its values.
 #include <cstdint>
 #include <string>
-
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/result.hpp"
@@ -49,8 +50,16 @@ class Report {
   // Everything written so far, for a report kept in memory.
   const std::string& contents() const { return buffer_; }
 
+  // Swaps what a report kept in memory holds with RECORDS.
+  void swapContents(std::string& records) { buffer_.swap(records); }
+
+  // Appends whole records made elsewhere (a data set's section computed
+  // apart from the report), as one group.
+  void append(std::string_view records);
+
  private:
   void writeOut();
+  void writeOut(std::string_view records);
   void finish(bool runEnded);
   std::string path_;
   Existing existing_ = Existing::refuse;

@@ -1,16 +1,23 @@
 // The run sequence over a data file of several data sets: what each data set
 // leaves in the data store, what is cleared between data sets, and the end
-// marker, and a data set computed after another exactly as on its own. (Stops
-// on faults are covered by the bad-input table.)
+// marker, and a data set computed after another exactly as on its own; the
+// same outputs for any number of jobs, a stop at a fault included. (Stops on
+// faults are otherwise covered by the bad-input table.)
 #include "driver/run.hpp"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
+
+#include "core/fatal.hpp"
 
 namespace tcsum {
 namespace {
@@ -160,6 +167,144 @@ TEST(Run, ADataSetAfterAnotherGivesItsOwnReport) {
     ASSERT_EQ(efficiency, efficiencyB);
     EXPECT_EQ(reportOf(efficiency + a + b), reportOf(efficiency + a) + reportOf(efficiency + b))
         << first << " then " << second;
+  }
+}
+
+// What a run with JOBS leaves: the report, the results as the outputs got
+// them, whether they all came on the calling thread, and the diagnostic.
+struct Outcome {
+  std::string report;
+  std::vector<std::string> results;
+  bool oneThread = true;
+  std::string stop;
+};
+
+Outcome runWithJobs(const std::string& text, int32_t jobs) {
+  Outcome o;
+  Store store;
+  Report report;
+  RunOutputs out;
+  out.report = &report;
+  const auto caller = std::this_thread::get_id();
+  out.dataSet = [&o, caller](const DataSetResult& ds) {
+    o.oneThread = o.oneThread && std::this_thread::get_id() == caller;
+    std::string r = std::to_string(ds.number) + " " + trimmedName(ds.DSNAME) + " reached " +
+                    std::to_string(static_cast<int>(ds.reached)) + " rows " +
+                    std::to_string(ds.transitions.size());
+    for (const GammaLine& g : ds.gammas)
+      r += " " + std::to_string(g.KORR);
+    o.results.push_back(r);
+  };
+  std::istringstream data(text);
+  try {
+    run(store, data, out, [] { return CalendarDate{5, 3, 2027}; }, {}, jobs);
+  } catch (const RunStop& e) {
+    o.stop = e.what();
+  }
+  o.report = report.contents();
+  return o;
+}
+
+void expectSameForEveryNumberOfJobs(const std::string& text, const std::string& what) {
+  const Outcome one = runWithJobs(text, 1);
+  for (int32_t jobs : {2, 8}) {
+    const Outcome many = runWithJobs(text, jobs);
+    EXPECT_TRUE(many.report == one.report) << what << " with " << jobs << " jobs";
+    EXPECT_EQ(many.results, one.results) << what << " with " << jobs << " jobs";
+    EXPECT_EQ(many.stop, one.stop) << what << " with " << jobs << " jobs";
+    EXPECT_TRUE(many.oneThread) << what << " with " << jobs << " jobs";
+  }
+}
+
+// A generated data file of 200 dense data sets, every second one electron capture.
+const std::string& generated200() {
+  static const std::string text = [] {
+    // Tests of this file run as processes of their own, side by side.
+    const std::string path =
+        ::testing::TempDir() + "tcsum-run-test-200-" + std::to_string(::getpid());
+    const std::string command = std::string(GEN_TALVEN) + " 200 2024 " + path;
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    std::ifstream in(path, std::ios::binary);
+    std::string contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::remove(path.c_str());
+    return contents;
+  }();
+  return text;
+}
+
+TEST(Run, EveryNumberOfJobsGivesTheSameOutputs) {
+  for (const char* name : {"ba133", "co60", "cs134", "cs137", "eu152ec", "inconsistent", "y88"}) {
+    const auto [efficiency, dataSet] = example(name);
+    expectSameForEveryNumberOfJobs(efficiency + dataSet + "E\n", name);
+  }
+  const Outcome one = runWithJobs(generated200(), 1);
+  ASSERT_EQ(one.results.size(), 200u);
+  EXPECT_TRUE(one.stop.empty()) << one.stop;
+  expectSameForEveryNumberOfJobs(generated200(), "200 data sets");
+}
+
+// The start of line LINE (0-based) of TEXT.
+std::size_t lineStart(const std::string& text, std::size_t line) {
+  std::size_t at = 0;
+  for (std::size_t k = 0; k < line; ++k)
+    at = text.find('\n', at) + 1;
+  return at;
+}
+
+// Where data set NUMBER of a generated file begins, with the line of its
+// header and of its first transition record.
+struct DataSetLines {
+  std::size_t header;
+  std::size_t transition;
+};
+DataSetLines linesOf(const std::string& text, int32_t number) {
+  std::istringstream in(text);
+  std::string line;
+  std::size_t n = 0;
+  for (; n < 30 && std::getline(in, line); ++n) {  // the efficiency block
+  }
+  for (int32_t k = 1;; ++k) {
+    DataSetLines at{n, 0};
+    std::getline(in, line);  // the header
+    ++n;
+    for (bool first = true; std::getline(in, line); first = false) {  // the levels
+      ++n;
+      if (!first && std::strtof(line.substr(0, 10).c_str(), nullptr) == 0.0f) break;
+    }
+    at.transition = n;
+    while (std::getline(in, line) && std::atoi(line.substr(0, 2).c_str()) != 33)
+      ++n;
+    ++n;
+    if (k == number) return at;
+  }
+}
+
+TEST(Run, AStopAtAFaultIsTheSameWithSeveralJobs) {
+  // A letter in data set 150: in its header, in a level record, in a
+  // transition record; the run stops there with the data sets before it
+  // complete, whatever the number of jobs.
+  const DataSetLines at = linesOf(generated200(), 150);
+  const struct {
+    std::size_t line;
+    std::size_t column;
+    Stage reached;
+  } faults[] = {{at.header, 25, Stage::complete},  // data set 149 is the last result
+                {at.header + 2, 5, Stage::header},
+                {at.transition + 3, 15, Stage::levels}};
+  for (const auto& f : faults) {
+    std::string text = generated200();
+    text[lineStart(text, f.line) + f.column - 1] = 'x';
+    const std::string what = "a letter in line " + std::to_string(f.line + 1);
+    const Outcome one = runWithJobs(text, 1);
+    EXPECT_TRUE(one.stop.starts_with("input conversion error")) << what << ": " << one.stop;
+    // The results of data set 150 reach the outputs once its header is read.
+    const std::size_t results = f.line == at.header ? 149 : 150;
+    ASSERT_EQ(one.results.size(), results) << what;
+    EXPECT_TRUE(one.results.back().starts_with(
+        std::to_string(results) + " G" + std::string(7 - std::to_string(results).size(), '0') +
+        std::to_string(results) + " reached " + std::to_string(static_cast<int>(f.reached))))
+        << what << ": " << one.results.back();
+    expectSameForEveryNumberOfJobs(text, what);
   }
 }
 

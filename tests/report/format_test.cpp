@@ -108,5 +108,22 @@ TEST(RecordWriter, BlanksFieldsAndRecordEnds) {
   EXPECT_EQ(out, "   a\r\n\r\n 7\r\n   bcd  \r\n**x\r\n\r\n");
 }
 
+TEST(RecordWriter, RecordsLongerThanItsLineBuffer) {
+  // Records are assembled in a buffer of a few hundred characters; longer ones, long blanks and
+  // long texts go out in pieces, in order, and an unfinished record when the writer ends.
+  const std::string longText(700, 'T');
+  std::string out;
+  {
+    RecordWriter r(out);
+    r.X(250).F(10, 3, 1.5f).X(300).text(longText).I(3, 42).end();
+    r.X(2).E(40, 2, 0.0021f).text("z").end();
+    r.text(longText).F(8, 1, -2.25f);  // left unfinished
+  }
+  std::string expected = std::string(250, ' ') + "     1.500" + std::string(300, ' ') + longText +
+                         " 42\r\n  " + std::string(32, ' ') + "2.10E-03z\r\n" + longText +
+                         "    -2.2";
+  EXPECT_EQ(out, expected);
+}
+
 }  // namespace
 }  // namespace tcsum
