@@ -220,8 +220,8 @@ void BM_ReportRows(benchmark::State& state) {
     for (int32_t J = 2; J <= s.NLEV; ++J) {
       for (int32_t I = 1; I < J; ++I) {
         if (s.XTR(J, I) == 0.0f) continue;
-        writeTransitionRow(report, {J, I, s.EGAM(J, I), s.XTR(J, I), s.ALPHA(J, I),
-                                    s.ALPHAK(J, I), 0.1965f, 0.06829f, s.XTR(J, I)});
+        writeTransitionRow(report, {J, I, s.EGAM(J, I), s.XTR(J, I), s.ALPHA(J, I), s.ALPHAK(J, I),
+                                    0.1965f, 0.06829f, s.XTR(J, I)});
         writeResultRow(report, s.EGAM(J, I), s.XTR(J, I) * 0.06829f, 1.0342f);
       }
     }

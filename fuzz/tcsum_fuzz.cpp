@@ -34,7 +34,10 @@ Outcome runOn(std::string_view text) {
   tcsum::Report report;  // in memory
   try {
     tcsum::run(
-        *store, in, report, [] { return tcsum::CalendarDate{7, 12, 2026}; },
+        *store, in, report,
+        [] {
+          return tcsum::CalendarDate{7, 12, 2026};
+        },
         [&](const tcsum::Store& s) {
           o.headers.push_back(s.headerRecord);
           o.sectionEnds.push_back(report.contents().size());
@@ -77,8 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         lines(text, 1, whole.efficiencyRecords) + lines(text, whole.headers.back(), 0);
     const Outcome last = runOn(alone);
     const std::size_t from = whole.sectionEnds[whole.sectionEnds.size() - 2];
-    if (!last.complete || last.report != std::string_view(whole.report).substr(from))
-      std::abort();
+    if (!last.complete || last.report != std::string_view(whole.report).substr(from)) std::abort();
   }
   return 0;
 }

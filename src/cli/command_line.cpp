@@ -12,7 +12,8 @@ namespace tcsum {
 
 namespace {
 
-constexpr const char* kFooter = R"(Without arguments, tcsum reads the data file TALVEN in the working directory
+constexpr const char* kFooter =
+    R"(Without arguments, tcsum reads the data file TALVEN in the working directory
 and creates the report result.out beside it (German, CR LF line ends, code
 page 437), exactly as it always has. An existing report is never touched
 unless --force is given.
@@ -39,7 +40,8 @@ Exit status:
   2  the command line could not be understood (nothing was created)
   3  with --strict: the run (or check) was complete but warned)";
 
-constexpr const char* kEnsdfFooter = R"(Reads ENSDF files as distributed by the nuclear data centres (one file per
+constexpr const char* kEnsdfFooter =
+    R"(Reads ENSDF files as distributed by the nuclear data centres (one file per
 mass number) and writes data sets that tcsum runs. Warnings ("warning: ...")
 and refusals ("refused: ...") go to standard error, one line each, naming the
 file, line and data set.
@@ -139,9 +141,10 @@ const char* programVersion() {
 Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
   ProgramOptions o;
   EnsdfRequest e;
-  CLI::App app("tcsum: true-coincidence summing corrections of the gamma and K x-ray lines of a "
-               "radionuclide measured with one detector.",
-               "tcsum");
+  CLI::App app(
+      "tcsum: true-coincidence summing corrections of the gamma and K x-ray lines of a "
+      "radionuclide measured with one detector.",
+      "tcsum");
   app.set_version_flag("--version", std::string("tcsum ") + programVersion(),
                        "Print the program name and version and exit");
   app.footer(kFooter);
@@ -178,29 +181,35 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
       ->type_name("FILE");
   ensdf->add_flag("--list", e.options.list,
                   "List every decay data set found, and whether it converts (and if not, why)");
-  ensdf->add_option("--nuclide", e.options.nuclide,
-                    "The parent's decay data sets, one per branch (CO60, Co-60, 60CO, HO166M)")
+  ensdf
+      ->add_option("--nuclide", e.options.nuclide,
+                   "The parent's decay data sets, one per branch (CO60, Co-60, 60CO, HO166M)")
       ->type_name("NAME");
   ensdf->add_option("--dataset", e.options.dataset, "The one data set with exactly this DSID")
       ->type_name("DSID");
-  ensdf->add_option("--efficiency", e.options.efficiency,
-                    "A data file whose efficiency block is copied, or a CSV file "
-                    "energy_keV,total,peak (fractions); the output is then a complete data file")
+  ensdf
+      ->add_option("--efficiency", e.options.efficiency,
+                   "A data file whose efficiency block is copied, or a CSV file "
+                   "energy_keV,total,peak (fractions); the output is then a complete data file")
       ->type_name("FILE");
   ensdf->add_option("--detector", e.options.detector, "Detector number of the block (0-99)")
       ->type_name("NN")
       ->check(CLI::Range(0, 99))
       ->each([&e](const std::string&) { e.options.detectorGiven = true; });
-  ensdf->add_option("--detector-text", e.options.detectorText,
-                    "Detector text of the block (32 characters)")
+  ensdf
+      ->add_option("--detector-text", e.options.detectorText,
+                   "Detector text of the block (32 characters)")
       ->type_name("TEXT");
   ensdf->add_option("-o,--output", e.options.output, "Output file (default - = standard output)")
       ->type_name("FILE");
-  ensdf->add_option("--name", e.options.name, "Data-set name, at most 8 characters (default from "
-                                              "the parent, like CO-60)")
+  ensdf
+      ->add_option("--name", e.options.name,
+                   "Data-set name, at most 8 characters (default from "
+                   "the parent, like CO-60)")
       ->type_name("NAME");
-  ensdf->add_option("--isomer-threshold", e.options.isomerThreshold,
-                    "A level living at least this long breaks the prompt cascade (default 1 us)")
+  ensdf
+      ->add_option("--isomer-threshold", e.options.isomerThreshold,
+                   "A level living at least this long breaks the prompt cascade (default 1 us)")
       ->type_name("TIME");
   ensdf->add_flag("--force", e.force, "Replace an existing output file");
 

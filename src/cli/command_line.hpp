@@ -7,8 +7,8 @@
 #include <string>
 #include <variant>
 
-#include "ensdf/command.hpp"
 #include "core/result.hpp"
+#include "ensdf/command.hpp"
 
 namespace tcsum {
 

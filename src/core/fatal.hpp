@@ -38,7 +38,8 @@ std::string_view defaultFileName(int32_t unit);
 class RunStop : public std::runtime_error {
  public:
   explicit RunStop(Diagnostic d)
-      : std::runtime_error(formatDiagnostic(d, defaultFileName(d.unit))), diagnostic_(std::move(d)) {}
+      : std::runtime_error(formatDiagnostic(d, defaultFileName(d.unit))),
+        diagnostic_(std::move(d)) {}
   const Diagnostic& diagnostic() const { return diagnostic_; }
 
  private:

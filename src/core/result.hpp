@@ -71,8 +71,8 @@ struct LevelResult {
 struct TransitionResult {
   int32_t upper;
   int32_t lower;
-  float energy;       // keV
-  float intensity;    // gamma-ray emission intensity as read, percent
+  float energy;     // keV
+  float intensity;  // gamma-ray emission intensity as read, percent
   float ALPHA;
   float ALPHAK;
   float EPSTG;        // total efficiency at the transition energy
@@ -167,8 +167,8 @@ struct DataSetResult {
   std::vector<LevelResult> levels;
   std::vector<BalanceFinding> balance;
   std::vector<TransitionResult> transitions;
-  std::vector<GammaLine> gammas;    // in the order of the results table
-  std::optional<XrayLine> xray;     // after the gamma lines, when it has a count
+  std::vector<GammaLine> gammas;                   // in the order of the results table
+  std::optional<XrayLine> xray;                    // after the gamma lines, when it has a count
   std::optional<UncertaintySettings> uncertainty;  // set when the factors have uncertainties
   Stage reached = Stage::header;
   std::vector<Warning> warnings;  // in record order

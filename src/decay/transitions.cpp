@@ -1,7 +1,7 @@
 #include <string>
 
-#include "decay/decay.hpp"
 #include "core/fatal.hpp"
+#include "decay/decay.hpp"
 #include "efficiency/eps.hpp"
 
 namespace tcsum {
@@ -41,8 +41,8 @@ void TRANSITIONS(Store& s, std::vector<TransitionResult>& rows) {
       // Neither the gamma nor the K x-ray of the transition's K conversion detected.
       const double xray = (wide(s.OMEGAK) * wide(s.ALPHAK(J, I))) * wide(s.EPSTX);
       s.DMISS(J, I) = static_cast<float>((1.0 - (xray + wide(s.EPSTG)) / (alpha + 1.0)) * xtr);
-      rows.push_back({J, I, s.EGAM(J, I), XIN, s.ALPHA(J, I), s.ALPHAK(J, I), s.EPSTG, s.EPSG,
-                      s.XTR(J, I)});
+      rows.push_back(
+          {J, I, s.EGAM(J, I), XIN, s.ALPHA(J, I), s.ALPHAK(J, I), s.EPSTG, s.EPSG, s.XTR(J, I)});
     }
   }
 }

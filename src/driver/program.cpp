@@ -147,8 +147,8 @@ int runProgram(const ProgramOptions& o) {
       const std::string name = utf8FromCodePage437(trimmedName(ds.DSNAME));
       ProgressLine progress(std::cerr, ::isatty(STDERR_FILENO) == 1,
                             "tcsum: uncertainty of " + name);
-      propagateEfficiencyUncertainty(asRead, ds, {*o.uncertainty, static_cast<unsigned>(jobsOf(o)),
-                                                  std::ref(progress)});
+      propagateEfficiencyUncertainty(
+          asRead, ds, {*o.uncertainty, static_cast<unsigned>(jobsOf(o)), std::ref(progress)});
     };
   }
   outputs.efficiencyCurve = data.html.has_value();

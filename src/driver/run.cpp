@@ -10,8 +10,8 @@
 #include "check/warnings.hpp"
 #include "core/fatal.hpp"
 #include "decay/decay.hpp"
-#include "efficiency/curve.hpp"
 #include "driver/ordered_pool.hpp"
+#include "efficiency/curve.hpp"
 #include "efficiency/eps.hpp"
 #include "input/reader.hpp"
 #include "summing/summing.hpp"
@@ -298,13 +298,13 @@ void runInOrder(Reader& reader, const DetectorResult& detector, const DataSetHoo
   }
 }
 
-void runInParallel(Reader& reader, const DetectorResult& detector,
-                   const DataSetHook& afterDataSet, int32_t jobs) {
+void runInParallel(Reader& reader, const DetectorResult& detector, const DataSetHook& afterDataSet,
+                   int32_t jobs) {
   std::vector<OrderedPool<Work>::Worker> workers;
   for (int32_t k = 0; k < jobs; ++k) {
-    auto worker = std::make_shared<Worker>(
-        reader.s, Computing{detector, reader.out.analyse, afterDataSet,
-                            storeForAnalysis(reader.out.analyse)});
+    auto worker =
+        std::make_shared<Worker>(reader.s, Computing{detector, reader.out.analyse, afterDataSet,
+                                                     storeForAnalysis(reader.out.analyse)});
     workers.emplace_back([worker](Work& w) { (*worker)(w); });
   }
   // Two data sets per worker: one being computed, one read ahead or waiting

@@ -18,7 +18,8 @@ std::vector<CurveSample> efficiencyCurve(const Store& s) {
   // of the ranges with the float just below each.
   const double lowDecade = std::floor(std::log10(static_cast<double>(first)));
   const double highDecade = std::ceil(std::log10(static_cast<double>(last)));
-  const auto steps = static_cast<int32_t>(std::lround((highDecade - lowDecade) * kCurveSamplesPerDecade));
+  const auto steps =
+      static_cast<int32_t>(std::lround((highDecade - lowDecade) * kCurveSamplesPerDecade));
   std::vector<float> energies;
   energies.reserve(static_cast<std::size_t>(steps) + 40);
   for (int32_t k = 0; k <= steps; ++k)

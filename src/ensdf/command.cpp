@@ -28,9 +28,12 @@ bool nuclideForm(const std::string& name) {
   int digits = 0;
   int letters = 0;
   for (char c : name) {
-    if (std::isdigit(static_cast<unsigned char>(c))) ++digits;
-    else if (std::isalpha(static_cast<unsigned char>(c))) ++letters;
-    else return false;
+    if (std::isdigit(static_cast<unsigned char>(c)))
+      ++digits;
+    else if (std::isalpha(static_cast<unsigned char>(c)))
+      ++letters;
+    else
+      return false;
   }
   return digits > 0 && letters > 0 && letters <= 3;
 }
@@ -45,7 +48,8 @@ bool readFile(const std::string& path, std::string& content) {
 bool looksLikeCsv(const std::string& path, std::string_view content) {
   if (path.size() >= 4) {
     std::string ext = path.substr(path.size() - 4);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : ext)
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (ext == ".csv") return true;
   }
   // A table row or heading has three comma-separated cells; the first record
@@ -73,8 +77,10 @@ bool matchesNuclide(const DataSet& set, const std::string& name) {
   }
   std::string mass, element;
   for (char c : nucid) {
-    if (std::isdigit(static_cast<unsigned char>(c))) mass += c;
-    else if (c != ' ') element += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (std::isdigit(static_cast<unsigned char>(c)))
+      mass += c;
+    else if (c != ' ')
+      element += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   }
   if (isomer)
     return wanted == element + mass + "M" || wanted == mass + element + "M" ||
@@ -133,8 +139,8 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
     for (const DataSet& set : sets) {
       const Conversion c = convert(set, settings);
       out << set.file << ":" << set.line << ": " << set.dsid << ": parent " << parentName(set)
-          << ", daughter " << trim(set.nucid) << ", mode " << set.decayToken() << ", "
-          << c.levels << " levels, " << c.gammas << " gammas: ";
+          << ", daughter " << trim(set.nucid) << ", mode " << set.decayToken() << ", " << c.levels
+          << " levels, " << c.gammas << " gammas: ";
       if (c.refusal == RefusalKind::None)
         out << "converts (" << c.sets.size() << (c.sets.size() == 1 ? " data set" : " data sets")
             << ", " << c.warnings.size() << " warnings)\n";
@@ -151,11 +157,11 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
       err << "error: cannot read " << options.efficiency << "\n";
       return 1;
     }
-    const bool ok = looksLikeCsv(options.efficiency, content)
-                        ? efficiencyFromCsv(content, options.detector, options.detectorText,
-                                            block, error)
-                        : efficiencyFromDataFile(content, options.detectorGiven ? options.detector : -1,
-                                                 options.detectorText, block, error);
+    const bool ok =
+        looksLikeCsv(options.efficiency, content)
+            ? efficiencyFromCsv(content, options.detector, options.detectorText, block, error)
+            : efficiencyFromDataFile(content, options.detectorGiven ? options.detector : -1,
+                                     options.detectorText, block, error);
     if (!ok) {
       err << "error: " << options.efficiency << ": " << error << "\n";
       return 1;
@@ -166,7 +172,8 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
   int written = 0;
   for (const DataSet& set : sets) {
     const Conversion c = convert(set, settings);
-    for (const Warning& w : c.warnings) err << "warning: " << where(set, w.line) << w.text << "\n";
+    for (const Warning& w : c.warnings)
+      err << "warning: " << where(set, w.line) << w.text << "\n";
     if (c.refusal != RefusalKind::None) {
       err << "refused: " << where(set, set.line) << c.reason << "\n";
       continue;

@@ -42,14 +42,14 @@ namespace tcsum::ensdf {
 struct Options {
   std::vector<std::string> files;
   bool list = false;
-  std::string nuclide;            // empty = all
-  std::string dataset;            // exact DSID, empty = not given
-  std::string efficiency;         // data file or CSV; empty = none
+  std::string nuclide;     // empty = all
+  std::string dataset;     // exact DSID, empty = not given
+  std::string efficiency;  // data file or CSV; empty = none
   int detector = 0;
   bool detectorGiven = false;
   std::string detectorText;
-  std::string output = "-";       // "-" = the stream `out`
-  std::string name;               // empty = from the parent
+  std::string output = "-";  // "-" = the stream `out`
+  std::string name;          // empty = from the parent
   std::string isomerThreshold = "1 us";
 };
 

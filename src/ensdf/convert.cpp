@@ -19,7 +19,8 @@ constexpr double kPlacementTolerance = 1.0;  // keV, the least
 
 std::string num(double value) {
   char buffer[32];
-  const auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
+  const auto r =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
   return std::string(buffer, r.ptr);
 }
 
@@ -28,8 +29,10 @@ std::string nuclideName(std::string_view nucid) {
   std::string mass;
   std::string element;
   for (char c : nucid) {
-    if (c >= '0' && c <= '9') mass += c;
-    else if (c != ' ') element += c;
+    if (c >= '0' && c <= '9')
+      mass += c;
+    else if (c != ' ')
+      element += c;
   }
   return element + "-" + mass;
 }
@@ -56,19 +59,21 @@ struct Edge {
 
 // One part of the decay written as one data set.
 struct Part {
-  std::vector<int> nodes;     // scheme levels, the first is level 1
-  std::vector<double> feed;   // per entry of nodes
+  std::vector<int> nodes;    // scheme levels, the first is level 1
+  std::vector<double> feed;  // per entry of nodes
   std::vector<double> pk;
-  std::vector<Edge> edges;    // between positions in nodes
+  std::vector<Edge> edges;  // between positions in nodes
 };
 
 // Populations, top down: direct feeding plus what the transitions bring.
 std::vector<double> populations(const std::vector<double>& feed, const std::vector<Edge>& edges) {
   std::vector<double> pop = feed;
   std::vector<std::vector<const Edge*>> from(feed.size());
-  for (const Edge& e : edges) from[static_cast<std::size_t>(e.upper)].push_back(&e);
+  for (const Edge& e : edges)
+    from[static_cast<std::size_t>(e.upper)].push_back(&e);
   for (std::size_t i = pop.size(); i-- > 0;)
-    for (const Edge* e : from[i]) pop[static_cast<std::size_t>(e->lower)] += e->flow();
+    for (const Edge* e : from[i])
+      pop[static_cast<std::size_t>(e->lower)] += e->flow();
   return pop;
 }
 
@@ -77,7 +82,8 @@ class Converter {
   Converter(const DataSet& set, const Settings& settings) : set_(set), settings_(settings) {}
 
   Conversion run() {
-    for (const LevelRecord& l : set_.levels) result_.gammas += static_cast<int>(l.gammas.size());
+    for (const LevelRecord& l : set_.levels)
+      result_.gammas += static_cast<int>(l.gammas.size());
     result_.gammas += static_cast<int>(set_.unplaced.size());
     result_.levels = static_cast<int>(set_.levels.size());
     mode_ = programMode(set_);
@@ -241,7 +247,8 @@ class Converter {
       warn(WarningKind::BetaPlus, betaPlusLine == 0 ? set_.line : betaPlusLine,
            "beta-plus feeding " + num(betaPlus) + " %: annihilation radiation is not modelled");
     if (!capture_) {
-      for (Node& node : nodes_) node.pk = 0.0;
+      for (Node& node : nodes_)
+        node.pk = 0.0;
       return;
     }
     for (Node& node : nodes_) {
@@ -275,10 +282,10 @@ class Converter {
 
   bool parentLevel() {
     if (set_.parents.empty() || !set_.parents.front().energy.numeric) {
-      refuse(RefusalKind::ParentLevel, set_.parents.empty()
-                                           ? "no parent record"
-                                           : "parent level energy " +
-                                                 set_.parents.front().energy.text + " is not known");
+      refuse(RefusalKind::ParentLevel,
+             set_.parents.empty()
+                 ? "no parent record"
+                 : "parent level energy " + set_.parents.front().energy.text + " is not known");
       return false;
     }
     const Quantity& e = set_.parents.front().energy;
@@ -307,7 +314,8 @@ class Converter {
       if (g.ri.numeric && !std::isnan(nrbr_)) skipped += g.ri.value * nrbr_;
       if (firstSkipped == 0) firstSkipped = g.line;
     };
-    for (const GammaRecord& g : set_.unplaced) skip(g, unplaced);
+    for (const GammaRecord& g : set_.unplaced)
+      skip(g, unplaced);
 
     std::string shared, missingAlpha, missingAlphaK, merged;
     int sharedLine = 0, missingLine = 0, mergedLine = 0;
@@ -349,10 +357,10 @@ class Converter {
         }
         const Item* cc = g.item("CC");
         const Item* ecc = g.item("ECC");
-        const Quantity* alpha = g.cc.numeric                      ? &g.cc
-                                : cc != nullptr && cc->value.numeric ? &cc->value
+        const Quantity* alpha = g.cc.numeric                           ? &g.cc
+                                : cc != nullptr && cc->value.numeric   ? &cc->value
                                 : ecc != nullptr && ecc->value.numeric ? &ecc->value
-                                                                     : nullptr;
+                                                                       : nullptr;
         if (alpha != nullptr) {
           limit(*alpha, g.line, "ALPHA" + what);
           e.alpha = alpha->value;
@@ -398,7 +406,8 @@ class Converter {
     if (!shared.empty())
       warn(WarningKind::SharedIntensity, sharedLine,
            "multiply placed gammas with undivided intensity shared equally between their "
-           "placements: " + shared);
+           "placements: " +
+               shared);
     if (!missingAlpha.empty() || !missingAlphaK.empty())
       warn(WarningKind::NoConversion, missingLine,
            "no conversion coefficient, 0 written: ALPHA for " +
@@ -415,7 +424,8 @@ class Converter {
   void split() {
     const std::size_t n = nodes_.size();
     std::vector<double> feed(n);
-    for (std::size_t i = 0; i < n; ++i) feed[i] = nodes_[i].feed;
+    for (std::size_t i = 0; i < n; ++i)
+      feed[i] = nodes_[i].feed;
     const std::vector<double> pop = populations(feed, edges_);
     std::vector<bool> hasOut(n, false);
     std::vector<bool> hasIn(n, false);
@@ -445,7 +455,8 @@ class Converter {
     // The part whose cascades a level's transitions belong to.
     auto partOfUpper = [&](int level) {
       int k = 0;
-      while (k + 1 < parts && bounds[static_cast<std::size_t>(k + 1)] < level) ++k;
+      while (k + 1 < parts && bounds[static_cast<std::size_t>(k + 1)] < level)
+        ++k;
       return k;
     };
     std::vector<Part> out(static_cast<std::size_t>(parts));
@@ -480,8 +491,8 @@ class Converter {
     std::vector<double> added(n, 0.0);  // flow into a level from above an isomer
     for (const Edge& e : edges_) {
       const bool isBreak = std::find(bounds.begin() + 1, bounds.end(), e.upper) != bounds.end();
-      const int k = isBreak ? positionPart[static_cast<std::size_t>(e.upper)] - 1
-                            : partOfUpper(e.upper);
+      const int k =
+          isBreak ? positionPart[static_cast<std::size_t>(e.upper)] - 1 : partOfUpper(e.upper);
       Part& part = out[static_cast<std::size_t>(k)];
       Edge local = e;
       local.upper = isBreak ? topPosition[static_cast<std::size_t>(k)]
@@ -507,7 +518,8 @@ class Converter {
         part.edges.push_back(local);
         continue;
       }
-      merged += (merged.empty() ? "" : ", ") + num(static_cast<double>(std::min(same->energy, local.energy)));
+      merged += (merged.empty() ? "" : ", ") +
+                num(static_cast<double>(std::min(same->energy, local.energy)));
       if (mergedLine == 0) mergedLine = nodes_[static_cast<std::size_t>(e.upper)].record->line;
       const double sum = same->intensity + local.intensity;
       if (local.intensity > same->intensity) *same = local;
@@ -520,7 +532,8 @@ class Converter {
     if (!bypass.empty())
       warn(WarningKind::Bypass, bypassLine,
            "transitions passing over an isomer end on the isomer in the part above it and feed "
-           "their lower level in the part below: " + bypass + " keV");
+           "their lower level in the part below: " +
+               bypass + " keV");
     for (std::size_t i = 0; i < n; ++i) {
       if (added[i] == 0.0) continue;
       Part& part = out[static_cast<std::size_t>(positionPart[i])];
@@ -539,7 +552,8 @@ class Converter {
         if (capture_ && part.feed[i] * part.pk[i] > 0.0) xrays = true;
       if (!part.edges.empty() || xrays) written.push_back(k);
     }
-    if (written.empty()) written.push_back(0);  // a decay with nothing to count still shows its levels
+    if (written.empty())
+      written.push_back(0);  // a decay with nothing to count still shows its levels
 
     const std::string base = settings_.name.empty() ? parentName(set_) : settings_.name;
     const std::string daughter = nuclideName(set_.nucid);
@@ -682,33 +696,54 @@ class Converter {
 
 const char* warningName(WarningKind kind) {
   switch (kind) {
-    case WarningKind::Limit: return "limit taken as given";
-    case WarningKind::BetaPlus: return "beta plus";
-    case WarningKind::AtomicData: return "no atomic data";
-    case WarningKind::NoCaptureShare: return "no CK";
-    case WarningKind::NoConversion: return "no conversion coefficient";
-    case WarningKind::SkippedGammas: return "gammas left out";
-    case WarningKind::SharedIntensity: return "multiply placed, shared";
-    case WarningKind::OffsetLevels: return "levels with unknown offset";
-    case WarningKind::MergedGammas: return "gammas merged";
-    case WarningKind::SeveralParents: return "several P/N records";
-    case WarningKind::IsomerSplit: return "split at isomer or dead end";
-    case WarningKind::Bypass: return "transitions passing over an isomer";
-    case WarningKind::Pruned: return "levels pruned";
-    case WarningKind::Count: break;
+    case WarningKind::Limit:
+      return "limit taken as given";
+    case WarningKind::BetaPlus:
+      return "beta plus";
+    case WarningKind::AtomicData:
+      return "no atomic data";
+    case WarningKind::NoCaptureShare:
+      return "no CK";
+    case WarningKind::NoConversion:
+      return "no conversion coefficient";
+    case WarningKind::SkippedGammas:
+      return "gammas left out";
+    case WarningKind::SharedIntensity:
+      return "multiply placed, shared";
+    case WarningKind::OffsetLevels:
+      return "levels with unknown offset";
+    case WarningKind::MergedGammas:
+      return "gammas merged";
+    case WarningKind::SeveralParents:
+      return "several P/N records";
+    case WarningKind::IsomerSplit:
+      return "split at isomer or dead end";
+    case WarningKind::Bypass:
+      return "transitions passing over an isomer";
+    case WarningKind::Pruned:
+      return "levels pruned";
+    case WarningKind::Count:
+      break;
   }
   return "?";
 }
 
 const char* refusalName(RefusalKind kind) {
   switch (kind) {
-    case RefusalKind::None: return "converted";
-    case RefusalKind::DecayMode: return "decay mode not modelled";
-    case RefusalKind::Normalisation: return "no normalisation";
-    case RefusalKind::NoLevels: return "no levels";
-    case RefusalKind::ParentLevel: return "no parent level";
-    case RefusalKind::Range: return "value out of range";
-    case RefusalKind::Count: break;
+    case RefusalKind::None:
+      return "converted";
+    case RefusalKind::DecayMode:
+      return "decay mode not modelled";
+    case RefusalKind::Normalisation:
+      return "no normalisation";
+    case RefusalKind::NoLevels:
+      return "no levels";
+    case RefusalKind::ParentLevel:
+      return "no parent level";
+    case RefusalKind::Range:
+      return "value out of range";
+    case RefusalKind::Count:
+      break;
   }
   return "?";
 }

@@ -13,19 +13,19 @@ namespace tcsum::ensdf {
 
 // What a warning is about, for counting them.
 enum class WarningKind {
-  Limit,           // a value given as a limit or an estimate, taken as given
-  BetaPlus,        // beta-plus feeding: annihilation radiation is not modelled
-  AtomicData,      // E(X) or OMEGAK not in xraylib, 0 written
-  NoCaptureShare,  // a level fed by electron capture without CK
-  NoConversion,    // gammas without ALPHA or ALPHAK, 0 written
-  SkippedGammas,   // gammas that cannot enter the scheme
-  SharedIntensity, // multiply placed gammas with undivided intensity
-  OffsetLevels,    // levels with an unknown energy offset dropped
-  MergedGammas,    // two gammas between the same levels, intensities added
-  SeveralParents,  // several P or N records, the first used
-  IsomerSplit,     // the decay split at an isomer or at a level without transitions
-  Bypass,          // transitions passing over an isomer
-  Pruned,          // levels dropped to fit the capacity
+  Limit,            // a value given as a limit or an estimate, taken as given
+  BetaPlus,         // beta-plus feeding: annihilation radiation is not modelled
+  AtomicData,       // E(X) or OMEGAK not in xraylib, 0 written
+  NoCaptureShare,   // a level fed by electron capture without CK
+  NoConversion,     // gammas without ALPHA or ALPHAK, 0 written
+  SkippedGammas,    // gammas that cannot enter the scheme
+  SharedIntensity,  // multiply placed gammas with undivided intensity
+  OffsetLevels,     // levels with an unknown energy offset dropped
+  MergedGammas,     // two gammas between the same levels, intensities added
+  SeveralParents,   // several P or N records, the first used
+  IsomerSplit,      // the decay split at an isomer or at a level without transitions
+  Bypass,           // transitions passing over an isomer
+  Pruned,           // levels dropped to fit the capacity
   Count
 };
 const char* warningName(WarningKind kind);

@@ -84,8 +84,8 @@ class Builder {
         }
         break;
       case 'L':
-        set_.levels.push_back({r.line(), r.quantity(10, 19, 20, 21),
-                               std::string(trim(r.columns(40, 49))), {}, {}});
+        set_.levels.push_back(
+            {r.line(), r.quantity(10, 19, 20, 21), std::string(trim(r.columns(40, 49))), {}, {}});
         break;
       case 'B':
       case 'E':
@@ -122,7 +122,8 @@ class Builder {
       target = &set_.levels.back().feeds.back().items;
     }
     if (target == nullptr) return;
-    for (Item& i : continuationItems(r.columns(10, 80))) target->push_back(std::move(i));
+    for (Item& i : continuationItems(r.columns(10, 80)))
+      target->push_back(std::move(i));
   }
 
   DataSet& set_;
@@ -137,8 +138,12 @@ bool isDecayWord(std::string_view word) {
 
 }  // namespace
 
-const Item* GammaRecord::item(std::string_view key) const { return findItem(items, key); }
-const Item* FeedRecord::item(std::string_view key) const { return findItem(items, key); }
+const Item* GammaRecord::item(std::string_view key) const {
+  return findItem(items, key);
+}
+const Item* FeedRecord::item(std::string_view key) const {
+  return findItem(items, key);
+}
 
 std::string DataSet::decayToken() const {
   const auto w = words(dsid);

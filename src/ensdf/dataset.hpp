@@ -12,12 +12,12 @@ namespace tcsum::ensdf {
 
 struct GammaRecord {
   int line = 0;
-  Quantity energy;  // E, DE
-  Quantity ri;      // RI, DRI
-  Quantity cc;      // CC, DCC
-  Quantity ti;      // TI, DTI
-  char flag = ' ';       // column 77: '*', '&', '@' mark a multiply placed gamma
-  char qualifier = ' ';  // column 80: '?' uncertain, 'S' expected but not seen
+  Quantity energy;          // E, DE
+  Quantity ri;              // RI, DRI
+  Quantity cc;              // CC, DCC
+  Quantity ti;              // TI, DTI
+  char flag = ' ';          // column 77: '*', '&', '@' mark a multiply placed gamma
+  char qualifier = ' ';     // column 80: '?' uncertain, 'S' expected but not seen
   std::vector<Item> items;  // from the continuation records
 
   // The continuation item KEY, exactly; nullptr when absent.
@@ -64,9 +64,9 @@ struct ProductionNormRecord {
 
 struct DataSet {
   std::string file;
-  int line = 0;        // of the identification record
-  std::string nucid;   // the daughter, columns 1-5 of the identification record
-  std::string dsid;    // columns 10-39, trimmed
+  int line = 0;       // of the identification record
+  std::string nucid;  // the daughter, columns 1-5 of the identification record
+  std::string dsid;   // columns 10-39, trimmed
   std::vector<ParentRecord> parents;
   std::vector<NormRecord> norms;
   std::vector<ProductionNormRecord> productionNorms;

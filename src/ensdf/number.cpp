@@ -22,7 +22,9 @@ constexpr std::array<LimitWord, 7> kLimits{{{"LT", Limit::LT},
                                             {"CA", Limit::CA},
                                             {"SY", Limit::SY}}};
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Digits only, as an integer value; nothing for an empty or non-digit text.
 std::optional<double> digitsValue(std::string_view text) {
@@ -37,7 +39,8 @@ std::optional<double> digitsValue(std::string_view text) {
 
 std::string upper(std::string_view text) {
   std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : out)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return out;
 }
 
@@ -50,8 +53,10 @@ const char* limitName(Limit limit) {
 }
 
 std::string_view trim(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  while (!text.empty() && text.front() == ' ')
+    text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ')
+    text.remove_suffix(1);
   return text;
 }
 
@@ -115,7 +120,8 @@ Quantity readQuantity(std::string_view value, std::string_view uncertainty) {
     while (i < u.size()) {
       if (u[i] == '+' || u[i] == '-') ++i;
       std::size_t j = i;
-      while (j < u.size() && isDigit(u[j])) ++j;
+      while (j < u.size() && isDigit(u[j]))
+        ++j;
       const auto d = digitsValue(u.substr(i, j - i));
       if (!d) break;
       largest = std::max(largest, *d);
@@ -148,16 +154,16 @@ std::optional<double> parseDuration(std::string_view text) {
     double seconds;
   };
   static constexpr std::array<Unit, 11> kUnits{{{"FS", 1e-15},
-                                               {"PS", 1e-12},
-                                               {"NS", 1e-9},
-                                               {"US", 1e-6},
-                                               {"MS", 1e-3},
-                                               {"S", 1.0},
-                                               {"M", 60.0},
-                                               {"MIN", 60.0},
-                                               {"H", 3600.0},
-                                               {"D", 86400.0},
-                                               {"Y", 31556952.0}}};
+                                                {"PS", 1e-12},
+                                                {"NS", 1e-9},
+                                                {"US", 1e-6},
+                                                {"MS", 1e-3},
+                                                {"S", 1.0},
+                                                {"M", 60.0},
+                                                {"MIN", 60.0},
+                                                {"H", 3600.0},
+                                                {"D", 86400.0},
+                                                {"Y", 31556952.0}}};
   for (const Unit& u : kUnits)
     if (unit == u.name) return number->value * u.seconds;
   // A width: T1/2 = hbar ln 2 / width.

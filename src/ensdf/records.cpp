@@ -16,7 +16,12 @@ bool Record::blank() const {
 
 bool Record::comment() const {
   switch (column(7)) {
-    case 'c': case 'C': case 'd': case 'D': case 't': case 'T':
+    case 'c':
+    case 'C':
+    case 'd':
+    case 'D':
+    case 't':
+    case 'T':
       return true;
     default:
       return false;
@@ -24,7 +29,8 @@ bool Record::comment() const {
 }
 
 bool Record::identification() const {
-  return trim(columns(1, 5)).size() > 0 && columns(6, 9) == "    " && !trim(columns(10, 39)).empty();
+  return trim(columns(1, 5)).size() > 0 && columns(6, 9) == "    " &&
+         !trim(columns(10, 39)).empty();
 }
 
 std::vector<Record> splitRecords(std::string_view content) {

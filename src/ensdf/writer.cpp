@@ -16,8 +16,9 @@ constexpr int kMaxBlockRecords = 30;
 
 std::string toChars(float value, std::chars_format format, std::optional<int> precision) {
   char buffer[64];
-  const auto result = precision ? std::to_chars(buffer, buffer + sizeof buffer, value, format, *precision)
-                                : std::to_chars(buffer, buffer + sizeof buffer, value, format);
+  const auto result = precision
+                          ? std::to_chars(buffer, buffer + sizeof buffer, value, format, *precision)
+                          : std::to_chars(buffer, buffer + sizeof buffer, value, format);
   return std::string(buffer, result.ptr);
 }
 
@@ -32,7 +33,8 @@ std::string compactExponent(const std::string& text) {
     if (exponent[0] == '-') sign = "-";
     exponent.erase(0, 1);
   }
-  while (exponent.size() > 1 && exponent[0] == '0') exponent.erase(0, 1);
+  while (exponent.size() > 1 && exponent[0] == '0')
+    exponent.erase(0, 1);
   return mantissa + "E" + sign + exponent;
 }
 
@@ -47,7 +49,8 @@ std::string padRight(std::string_view text, std::size_t width) {
 }
 
 void endLine(std::string& line, std::string& out) {
-  while (!line.empty() && line.back() == ' ') line.pop_back();
+  while (!line.empty() && line.back() == ' ')
+    line.pop_back();
   out += line;
   out += '\n';
 }
@@ -90,7 +93,8 @@ std::string formatField(float value) {
       shortest += ".0";
     return shortest;
   }
-  const int magnitude = static_cast<int>(std::floor(std::log10(std::fabs(static_cast<double>(value)))));
+  const int magnitude =
+      static_cast<int>(std::floor(std::log10(std::fabs(static_cast<double>(value)))));
   for (int digits = 9; digits >= 1; --digits) {
     const int decimals = digits - 1 - magnitude;
     if (decimals >= 0) {
@@ -170,8 +174,8 @@ bool efficiencyFromCsv(std::string_view csv, int detector, std::string_view text
     return false;
   }
   if (points.size() > kMaxPoints) {
-    error = std::to_string(points.size()) + " efficiency points, at most " +
-            std::to_string(kMaxPoints);
+    error =
+        std::to_string(points.size()) + " efficiency points, at most " + std::to_string(kMaxPoints);
     return false;
   }
   points.push_back(points.back());  // closes the block

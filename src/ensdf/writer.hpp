@@ -23,7 +23,7 @@ struct OutTransition {
   float alphak = 0.0f;
 };
 struct OutSet {
-  std::string name;  // at most 8 characters
+  std::string name;      // at most 8 characters
   bool capture = false;  // decay mode "EC"
   std::string mode;      // the mode written (8 columns)
   float ex = 0.0f;

@@ -17,7 +17,8 @@ std::string significant(float value) {
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value > 0 ? "∞" : "-∞";
   char buffer[32];
-  const auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
+  const auto r =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
   return {buffer, r.ptr};
 }
 
@@ -225,8 +226,8 @@ void efficiencyChart(std::string& out, const DetectorResult& d, const Efficiency
 
 void dataSetEfficiencyChart(std::string& out, const EfficiencyFrame& f, const DataSetResult& ds) {
   Svg svg(out);
-  svg.begin(kEffWidth, kEffHeight, "Efficiency curves with the energies of " +
-                                       utf8FromCodePage437(trimmedName(ds.DSNAME)),
+  svg.begin(kEffWidth, kEffHeight,
+            "Efficiency curves with the energies of " + utf8FromCodePage437(trimmedName(ds.DSNAME)),
             {{"class", "chart"}});
   svg.element("use", {{"href", "#eff-base"}});
   int outside = 0;
@@ -259,8 +260,9 @@ void decayScheme(std::string& out, const DataSetResult& ds) {
   std::vector<const LevelResult*> byEnergy;
   for (const LevelResult& l : ds.levels)
     byEnergy.push_back(&l);
-  std::stable_sort(byEnergy.begin(), byEnergy.end(),
-                   [](const LevelResult* a, const LevelResult* b) { return a->energy < b->energy; });
+  std::stable_sort(
+      byEnergy.begin(), byEnergy.end(),
+      [](const LevelResult* a, const LevelResult* b) { return a->energy < b->energy; });
   constexpr int32_t kMax = 64;  // level numbers of the model are below this
   std::array<int, kMax> row{};
   row.fill(-1);
@@ -320,14 +322,16 @@ void decayScheme(std::string& out, const DataSetResult& ds) {
       lineOf[static_cast<std::size_t>(g.upper)][static_cast<std::size_t>(g.lower)] = &g;
   for (std::size_t k = 0; k < columns.size(); ++k) {
     const TransitionResult& t = *columns[k];
-    const GammaLine* g = lineOf[static_cast<std::size_t>(t.upper)][static_cast<std::size_t>(t.lower)];
+    const GammaLine* g =
+        lineOf[static_cast<std::size_t>(t.upper)][static_cast<std::size_t>(t.lower)];
     bool crossover = false;
     for (int32_t m = 1; m < kMax && !crossover; ++m)
       crossover = present[static_cast<std::size_t>(t.upper)][static_cast<std::size_t>(m)] &&
                   present[static_cast<std::size_t>(m)][static_cast<std::size_t>(t.lower)];
     const double cx = xs[k];
     const double y0 = yOfRow(rowOf(t.upper)), y1 = yOfRow(rowOf(t.lower));
-    const std::string cls = std::string("arrow ") + correctionClass(g) + (crossover ? " cross" : "");
+    const std::string cls =
+        std::string("arrow ") + correctionClass(g) + (crossover ? " cross" : "");
     svg.open("g", {{"class", cls}});
     std::string tip = std::to_string(t.upper) + " → " + std::to_string(t.lower) + ": " +
                       asRead(t.energy) + " keV, " + asRead(t.intensity) + " %";
@@ -356,10 +360,11 @@ void correctionLegend(std::string& out) {
     out += c.label;
     out += "</li>";
   }
-  out += "<li><span class=\"swatch cx\"></span>not a number</li>"
-         "<li><span class=\"swatch cn\"></span>no peak count</li>"
-         "<li><span class=\"swatch dashed\"></span>crossover (a cascade through a level "
-         "between can sum into it)</li></ul>\n";
+  out +=
+      "<li><span class=\"swatch cx\"></span>not a number</li>"
+      "<li><span class=\"swatch cn\"></span>no peak count</li>"
+      "<li><span class=\"swatch dashed\"></span>crossover (a cascade through a level "
+      "between can sum into it)</li></ul>\n";
 }
 
 }  // namespace tcsum::html

@@ -101,10 +101,14 @@ void entry(std::string& out, std::string_view term, std::string_view escapedValu
 
 const char* stageReached(Stage stage) {
   switch (stage) {
-    case Stage::header: return "after its header";
-    case Stage::levels: return "after its levels";
-    case Stage::transitions: return "in its transitions";
-    case Stage::complete: return "after it was complete";
+    case Stage::header:
+      return "after its header";
+    case Stage::levels:
+      return "after its levels";
+    case Stage::transitions:
+      return "in its transitions";
+    case Stage::complete:
+      return "after it was complete";
   }
   return "";
 }
@@ -130,11 +134,12 @@ void resultRow(std::string& out, const std::string& line, float energy, float ra
 // The warnings of the run about one part of the data file, in a box.
 void warningsBox(std::string& out, const std::vector<Warning>& warnings) {
   if (warnings.empty()) return;
-  out += "<div class=\"box warn\"><p><strong>Warnings.</strong> The run went on, but check "
-         "these records of the data file:</p>\n";
+  out +=
+      "<div class=\"box warn\"><p><strong>Warnings.</strong> The run went on, but check "
+      "these records of the data file:</p>\n";
   for (const Warning& w : warnings) {
-    out += "<p>Record " + std::to_string(w.record) + ": " +
-           escapeXml(utf8FromCodePage437(w.text)) + "</p>\n";
+    out += "<p>Record " + std::to_string(w.record) + ": " + escapeXml(utf8FromCodePage437(w.text)) +
+           "</p>\n";
   }
   out += "</div>\n";
 }
@@ -145,9 +150,10 @@ void results(std::string& out, const DataSetResult& ds) {
     out += "<p>No line of this data set has a peak count.</p>\n";
     return;
   }
-  out += "<table class=\"results\"><thead><tr><th>Line</th><th>Energy (keV)</th>"
-         "<th>Count without coincidences<br/>(per 100 decays)</th>"
-         "<th>Count with coincidences<br/>(per 100 decays)</th><th>Correction factor</th>";
+  out +=
+      "<table class=\"results\"><thead><tr><th>Line</th><th>Energy (keV)</th>"
+      "<th>Count without coincidences<br/>(per 100 decays)</th>"
+      "<th>Count with coincidences<br/>(per 100 decays)</th><th>Correction factor</th>";
   const bool u = ds.uncertainty.has_value();
   if (u) out += "<th>Factor ± standard uncertainty<br/>[shortest 95 % interval]</th>";
   out += "</tr></thead><tbody>\n";
@@ -166,16 +172,18 @@ void results(std::string& out, const DataSetResult& ds) {
     }
   }
   out += "</tbody></table>\n";
-  out += "<p class=\"mono\">Multiply a measured peak area by its correction factor to remove "
-         "the summing: above 1 the peak lost counts, below 1 it gained counts.</p>\n";
+  out +=
+      "<p class=\"mono\">Multiply a measured peak area by its correction factor to remove "
+      "the summing: above 1 the peak lost counts, below 1 it gained counts.</p>\n";
 }
 
 void findings(std::string& out, const DataSetResult& ds) {
   warningsBox(out, ds.warnings);
   if (ds.balance.empty()) return;
-  out += "<div class=\"box warn\"><p><strong>Decay data inconsistent.</strong> "
-         "Populated is feeding plus the total intensities in, depopulated the total intensities "
-         "out (total = gamma × (1 + ALPHA)); these levels differ by 10 % or more:</p>\n";
+  out +=
+      "<div class=\"box warn\"><p><strong>Decay data inconsistent.</strong> "
+      "Populated is feeding plus the total intensities in, depopulated the total intensities "
+      "out (total = gamma × (1 + ALPHA)); these levels differ by 10 % or more:</p>\n";
   for (const BalanceFinding& f : ds.balance) {
     out += "<p>Level " + std::to_string(f.level) + " is populated with " + significant(f.PIN) +
            " % and depopulated with " + significant(f.POUT) + " %.</p>\n";
@@ -186,18 +194,21 @@ void findings(std::string& out, const DataSetResult& ds) {
 }  // namespace
 
 HtmlPage::HtmlPage(OutputFile& file, const RunInfo& info) : file_(file), info_(info) {
-  std::string out = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"/>"
-                    "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"/>"
-                    "<title>Summing corrections: ";
+  std::string out =
+      "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"/>"
+      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"/>"
+      "<title>Summing corrections: ";
   out += escapeXml(info.inputPath);
   out += "</title><style>";
   out += kStyle;
-  out += "</style></head>\n<body><main>\n<header class=\"run\"><section>"
-         "<h1>True-coincidence summing corrections</h1><dl class=\"meta\">";
+  out +=
+      "</style></head>\n<body><main>\n<header class=\"run\"><section>"
+      "<h1>True-coincidence summing corrections</h1><dl class=\"meta\">";
   entry(out, "Program", escapeXml(info.program + ' ' + info.version));
   entry(out, "Input file", escapeXml(info.inputPath));
-  entry(out, "SHA-256",
-        "<span class=\"mono\">" + escapeXml(info.inputSha256.value_or("(not readable)")) + "</span>");
+  entry(
+      out, "SHA-256",
+      "<span class=\"mono\">" + escapeXml(info.inputSha256.value_or("(not readable)")) + "</span>");
   out += "</dl></section></header>\n";
   file_.write(out);
 }
@@ -219,8 +230,9 @@ void HtmlPage::detector(const DetectorResult& d) {
     efficiencyChart(out, d, *frame_);
     out += "</div>\n";
   } else {
-    out += "<div class=\"box warn\"><p>The efficiency table cannot be drawn (fewer than two "
-           "points, energies not ascending, or no positive efficiency).</p></div>\n";
+    out +=
+        "<div class=\"box warn\"><p>The efficiency table cannot be drawn (fewer than two "
+        "points, energies not ascending, or no positive efficiency).</p></div>\n";
   }
   warningsBox(out, d.warnings);
   out += "</section>\n";
@@ -254,9 +266,9 @@ void HtmlPage::write(const DataSetResult& ds, const std::optional<std::string>& 
   entry(out, "OMEGAK", asRead(ds.OMEGAK));
   entry(out, "Efficiency at E(X)",
         "total " + significant(ds.EPSTX) + ", full-energy peak " + significant(ds.EPSX));
-  entry(out, "Calculated", std::to_string(ds.IYEAR) + '-' + (ds.IMONTH < 10 ? "0" : "") +
-                               std::to_string(ds.IMONTH) + '-' + (ds.IDAY < 10 ? "0" : "") +
-                               std::to_string(ds.IDAY));
+  entry(out, "Calculated",
+        std::to_string(ds.IYEAR) + '-' + (ds.IMONTH < 10 ? "0" : "") + std::to_string(ds.IMONTH) +
+            '-' + (ds.IDAY < 10 ? "0" : "") + std::to_string(ds.IDAY));
   entry(out, "Program", escapeXml(info_.program + ' ' + info_.version));
   entry(out, "Input file",
         escapeXml(info_.inputPath) + " <span class=\"mono\">SHA-256 " +
@@ -271,9 +283,10 @@ void HtmlPage::write(const DataSetResult& ds, const std::optional<std::string>& 
   }
   findings(out, ds);
   if (frame_) {
-    out += "<h3>Efficiency at the energies of this data set</h3><p>Crosses: the total and "
-           "full-energy-peak efficiencies the calculation used at each transition energy "
-           "(ticks) and at E(X).</p><div class=\"figure\">";
+    out +=
+        "<h3>Efficiency at the energies of this data set</h3><p>Crosses: the total and "
+        "full-energy-peak efficiencies the calculation used at each transition energy "
+        "(ticks) and at E(X).</p><div class=\"figure\">";
     dataSetEfficiencyChart(out, *frame_, ds);
     out += "</div>\n";
   }
@@ -295,7 +308,8 @@ void HtmlPage::end(const std::optional<std::string>& diagnostic) {
     stopped_.reset();
   }
   std::string out = "<section class=\"status\">";
-  const std::string count = std::to_string(dataSets_) + (dataSets_ == 1 ? " data set" : " data sets");
+  const std::string count =
+      std::to_string(dataSets_) + (dataSets_ == 1 ? " data set" : " data sets");
   if (diagnostic) {
     out += "<div class=\"box stop\"><p><strong>The run stopped</strong> after " + count +
            ". Everything before the fault is shown below.</p><p class=\"mono\">" +

@@ -53,8 +53,8 @@ Json uncertaintySettingsJson(const UncertaintySettings& u) {
 }
 
 Json gammaJson(const GammaLine& g) {
-  Json j{{"kind", "gamma"},         {"upper", g.upper},         {"lower", g.lower},
-         {"energy_keV", g.energy},  {"rate0_percent", g.RATE0}, {"rate_percent", g.RATE},
+  Json j{{"kind", "gamma"},        {"upper", g.upper},         {"lower", g.lower},
+         {"energy_keV", g.energy}, {"rate0_percent", g.RATE0}, {"rate_percent", g.RATE},
          {"factor", g.KORR}};
   addUncertainty(j, g.uncertainty);
   return j;
@@ -77,8 +77,10 @@ Json xrayJson(const XrayLine& x) {
     item["factor"] = c.KORR;
     contributions.push_back(std::move(item));
   }
-  Json j{{"kind", "kxray"},          {"energy_keV", x.energy},
-         {"rate0_percent", x.RATE0}, {"rate_percent", x.RATE},
+  Json j{{"kind", "kxray"},
+         {"energy_keV", x.energy},
+         {"rate0_percent", x.RATE0},
+         {"rate_percent", x.RATE},
          {"factor", x.KORR}};
   addUncertainty(j, x.uncertainty);
   j["contributions"] = std::move(contributions);
@@ -87,10 +89,14 @@ Json xrayJson(const XrayLine& x) {
 
 const char* stageName(Stage stage) {
   switch (stage) {
-    case Stage::header: return "header";
-    case Stage::levels: return "levels";
-    case Stage::transitions: return "transitions";
-    case Stage::complete: return "complete";
+    case Stage::header:
+      return "header";
+    case Stage::levels:
+      return "levels";
+    case Stage::transitions:
+      return "transitions";
+    case Stage::complete:
+      return "complete";
   }
   return "";
 }
@@ -179,7 +185,8 @@ Json dataSetJson(const DataSetResult& ds) {
   j["name"] = utf8(trimmedName(ds.DSNAME));
   j["decay_mode"] = utf8(trimmedName(ds.DECMODE));
   j["electron_capture"] = ds.electronCapture;
-  j["calculation_date"] = std::to_string(ds.IYEAR) + '-' + twoDigits(ds.IMONTH) + '-' + twoDigits(ds.IDAY);
+  j["calculation_date"] =
+      std::to_string(ds.IYEAR) + '-' + twoDigits(ds.IMONTH) + '-' + twoDigits(ds.IDAY);
   j["xray_energy_keV"] = ds.EX;
   j["omega_k"] = ds.OMEGAK;
   j["xray_efficiency"] = efficiencyPair(ds.EPSTX, ds.EPSX);
@@ -212,8 +219,8 @@ Json dataSetJson(const DataSetResult& ds) {
 
   Json balance = Json::array();
   for (const BalanceFinding& f : ds.balance) {
-    balance.push_back(Json{
-        {"level", f.level}, {"populated_percent", f.PIN}, {"depopulated_percent", f.POUT}});
+    balance.push_back(
+        Json{{"level", f.level}, {"populated_percent", f.PIN}, {"depopulated_percent", f.POUT}});
   }
   j["balance_warnings"] = std::move(balance);
 

@@ -65,8 +65,7 @@ void appendEscapedXml(std::string& out, std::string_view text) {
   // Most text needs nothing: copy it whole.
   const auto plain = [](char c) {
     const auto byte = static_cast<unsigned char>(c);
-    return byte >= 0x20 && byte < 0x7f && c != '&' && c != '<' && c != '>' && c != '"' &&
-           c != '\'';
+    return byte >= 0x20 && byte < 0x7f && c != '&' && c != '<' && c != '>' && c != '"' && c != '\'';
   };
   if (std::all_of(text.begin(), text.end(), plain)) {
     out += text;
@@ -75,19 +74,31 @@ void appendEscapedXml(std::string& out, std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
     const char c = text[i];
     const std::size_t length = utf8Length(text, i);
-    if (length == 0 || (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') ||
+    if (length == 0 ||
+        (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') ||
         c == '\x7f') {
       out += "\uFFFD";
       i += (length == 0) ? 1 : length;
       continue;
     }
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out.append(text.substr(i, length));
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out.append(text.substr(i, length));
     }
     i += length;
   }
@@ -96,9 +107,8 @@ void appendEscapedXml(std::string& out, std::string_view text) {
 std::string pixels(double value) {
   if (!std::isfinite(value)) value = 0.0;
   char buffer[32];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, std::round(value * 10.0) / 10.0,
-                    std::chars_format::fixed, 1);
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::round(value * 10.0) / 10.0,
+                                    std::chars_format::fixed, 1);
   std::string out(buffer, result.ptr);
   if (out == "-0.0") out = "0.0";
   return out;
@@ -119,8 +129,9 @@ Axis Axis::logarithmic(double lo, double hi, double from, double to) {
 }
 
 double Axis::operator()(double value) const {
-  const double t = log_ ? (std::log10(value) - std::log10(lo_)) / (std::log10(hi_) - std::log10(lo_))
-                        : (value - lo_) / (hi_ - lo_);
+  const double t = log_
+                       ? (std::log10(value) - std::log10(lo_)) / (std::log10(hi_) - std::log10(lo_))
+                       : (value - lo_) / (hi_ - lo_);
   return from_ + t * (to_ - from_);
 }
 
@@ -205,18 +216,24 @@ void Svg::element(std::string_view tag, const Attributes& a) {
 }
 
 void Svg::line(double x1, double y1, double x2, double y2, std::string_view cls) {
-  element("line", {{"x1", pixels(x1)}, {"y1", pixels(y1)}, {"x2", pixels(x2)}, {"y2", pixels(y2)},
+  element("line", {{"x1", pixels(x1)},
+                   {"y1", pixels(y1)},
+                   {"x2", pixels(x2)},
+                   {"y2", pixels(y2)},
                    {"class", std::string(cls)}});
 }
 
 void Svg::rect(double x, double y, double width, double height, std::string_view cls) {
-  element("rect", {{"x", pixels(x)}, {"y", pixels(y)}, {"width", pixels(width)},
-                   {"height", pixels(height)}, {"class", std::string(cls)}});
+  element("rect", {{"x", pixels(x)},
+                   {"y", pixels(y)},
+                   {"width", pixels(width)},
+                   {"height", pixels(height)},
+                   {"class", std::string(cls)}});
 }
 
 void Svg::circle(double cx, double cy, double r, std::string_view cls) {
-  element("circle", {{"cx", pixels(cx)}, {"cy", pixels(cy)}, {"r", pixels(r)},
-                     {"class", std::string(cls)}});
+  element("circle",
+          {{"cx", pixels(cx)}, {"cy", pixels(cy)}, {"r", pixels(r)}, {"class", std::string(cls)}});
 }
 
 void Svg::polyline(const std::vector<std::pair<double, double>>& points, std::string_view cls) {
@@ -247,10 +264,13 @@ void Svg::shape(std::string_view tag, const std::vector<std::pair<double, double
 void Svg::text(double x, double y, std::string_view text, std::string_view cls, Anchor anchor,
                double rotate) {
   static constexpr const char* anchors[] = {"start", "middle", "end"};
-  Attributes a{{"x", pixels(x)}, {"y", pixels(y)}, {"class", std::string(cls)},
+  Attributes a{{"x", pixels(x)},
+               {"y", pixels(y)},
+               {"class", std::string(cls)},
                {"text-anchor", anchors[static_cast<int>(anchor)]}};
   if (rotate != 0.0)
-    a.push_back({"transform", "rotate(" + pixels(rotate) + ' ' + pixels(x) + ' ' + pixels(y) + ')'});
+    a.push_back(
+        {"transform", "rotate(" + pixels(rotate) + ' ' + pixels(x) + ' ' + pixels(y) + ')'});
   open("text", a);
   appendEscapedXml(out_, text);
   close("text");

@@ -18,8 +18,7 @@ void place(char* field, int32_t w, std::string_view representation) {
     std::memset(field, '*', width);
     return;
   }
-  std::memcpy(field + width - representation.size(), representation.data(),
-              representation.size());
+  std::memcpy(field + width - representation.size(), representation.data(), representation.size());
 }
 
 // A value that is not a number or is infinite: NaN, Infinity or -Infinity
@@ -86,10 +85,9 @@ bool fits(char* field, int32_t w, int32_t length) {
 // m * 10^P (below 2^64, as 10^12 < 2^40) shifted by e is exact, its rounding
 // decided by the bits shifted out.
 [[gnu::always_inline]] inline uint64_t scaledRounded(float value, int32_t P) {
-  static constexpr uint64_t kPower[] = {1,           10,           100,          1000,
-                                        10000,       100000,       1000000,      10000000,
-                                        100000000,   1000000000,   10000000000,  100000000000,
-                                        1000000000000};
+  static constexpr uint64_t kPower[] = {
+      1,        10,        100,        1000,        10000,        100000,       1000000,
+      10000000, 100000000, 1000000000, 10000000000, 100000000000, 1000000000000};
   const uint32_t bits = std::bit_cast<uint32_t>(value) & 0x7FFFFFFFu;
   const uint32_t biased = bits >> 23;
   uint64_t m = bits & 0x7FFFFFu;
@@ -144,14 +142,29 @@ void fixedDigits(char* field, int32_t w, float value) {
 bool fixedDigits(char* field, int32_t w, int32_t d, float value) {
   if (!(std::fabs(value) < 1e9f)) return false;
   switch (d) {
-    case 0: fixedDigits<0>(field, w, value); return true;
-    case 1: fixedDigits<1>(field, w, value); return true;
-    case 2: fixedDigits<2>(field, w, value); return true;
-    case 3: fixedDigits<3>(field, w, value); return true;
-    case 4: fixedDigits<4>(field, w, value); return true;
-    case 5: fixedDigits<5>(field, w, value); return true;
-    case 6: fixedDigits<6>(field, w, value); return true;
-    default: return false;
+    case 0:
+      fixedDigits<0>(field, w, value);
+      return true;
+    case 1:
+      fixedDigits<1>(field, w, value);
+      return true;
+    case 2:
+      fixedDigits<2>(field, w, value);
+      return true;
+    case 3:
+      fixedDigits<3>(field, w, value);
+      return true;
+    case 4:
+      fixedDigits<4>(field, w, value);
+      return true;
+    case 5:
+      fixedDigits<5>(field, w, value);
+      return true;
+    case 6:
+      fixedDigits<6>(field, w, value);
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -206,15 +219,24 @@ bool scientificDigits(char* field, int32_t w, float value) {
 // The above for any d; false when d or the value is out of its range.
 bool scientificDigits(char* field, int32_t w, int32_t d, float value) {
   switch (d) {
-    case 1: return scientificDigits<1>(field, w, value);
-    case 2: return scientificDigits<2>(field, w, value);
-    case 3: return scientificDigits<3>(field, w, value);
-    case 4: return scientificDigits<4>(field, w, value);
-    case 5: return scientificDigits<5>(field, w, value);
-    case 6: return scientificDigits<6>(field, w, value);
-    case 7: return scientificDigits<7>(field, w, value);
-    case 8: return scientificDigits<8>(field, w, value);
-    default: return false;
+    case 1:
+      return scientificDigits<1>(field, w, value);
+    case 2:
+      return scientificDigits<2>(field, w, value);
+    case 3:
+      return scientificDigits<3>(field, w, value);
+    case 4:
+      return scientificDigits<4>(field, w, value);
+    case 5:
+      return scientificDigits<5>(field, w, value);
+    case 6:
+      return scientificDigits<6>(field, w, value);
+    case 7:
+      return scientificDigits<7>(field, w, value);
+    case 8:
+      return scientificDigits<8>(field, w, value);
+    default:
+      return false;
   }
 }
 

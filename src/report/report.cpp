@@ -6,8 +6,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <utility>
 #include <string_view>
+#include <utility>
 
 #include "core/fatal.hpp"
 

@@ -12,8 +12,7 @@
 namespace tcsum {
 namespace {
 
-Command parse(std::vector<const char*> args,
-              std::string* error = nullptr) {
+Command parse(std::vector<const char*> args, std::string* error = nullptr) {
   args.insert(args.begin(), "tcsum");
   std::ostringstream out, err;
   auto result = parseCommandLine(static_cast<int>(args.size()), args.data(), out, err);

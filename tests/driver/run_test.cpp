@@ -197,7 +197,12 @@ Outcome runWithJobs(const std::string& text, int32_t jobs) {
   };
   std::istringstream data(text);
   try {
-    run(store, data, out, [] { return CalendarDate{5, 3, 2027}; }, {}, jobs);
+    run(
+        store, data, out,
+        [] {
+          return CalendarDate{5, 3, 2027};
+        },
+        {}, jobs);
   } catch (const RunStop& e) {
     o.stop = e.what();
   }

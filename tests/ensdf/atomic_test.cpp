@@ -10,9 +10,9 @@ TEST(Atomic, RateWeightedKEnergyAndFluorescenceYield) {
     const char* symbol;
     double energy, yield;
   };
-  for (const Check& c : {Check{"NI", 7.567, 0.4212}, Check{"BA", 32.922, 0.8997},
-                         Check{"Cs", 31.666, 0.8942}, Check{"SM", 41.041, 0.9255},
-                         Check{"SR", 14.402, 0.6956}}) {
+  for (const Check& c :
+       {Check{"NI", 7.567, 0.4212}, Check{"BA", 32.922, 0.8997}, Check{"Cs", 31.666, 0.8942},
+        Check{"SM", 41.041, 0.9255}, Check{"SR", 14.402, 0.6956}}) {
     const KShellData d = kShellData(atomicNumber(c.symbol));
     EXPECT_TRUE(d.energyKnown && d.yieldKnown) << c.symbol;
     EXPECT_NEAR(d.energy, c.energy, 0.0005) << c.symbol;

@@ -63,10 +63,13 @@ TEST_F(Command, CompleteDataFileRunsThroughTheProgram) {
   EXPECT_TRUE(data.ends_with("33 1\nE\n"));
   // One line per warning, naming the file, line and data set.
   EXPECT_EQ(err_.str(),
-            "warning: " + options_.files[0] + ":10: 60CO B- DECAY (1925.28 D): RI of the 1173.228 "
-            "keV gamma 99.85 LT taken as given\n"
-            "warning: " + options_.files[0] + ":10: 60CO B- DECAY (1925.28 D): no conversion "
-            "coefficient, 0 written: ALPHA for 1173.228; ALPHAK for 1173.228 keV\n");
+            "warning: " + options_.files[0] +
+                ":10: 60CO B- DECAY (1925.28 D): RI of the 1173.228 "
+                "keV gamma 99.85 LT taken as given\n"
+                "warning: " +
+                options_.files[0] +
+                ":10: 60CO B- DECAY (1925.28 D): no conversion "
+                "coefficient, 0 written: ALPHA for 1173.228; ALPHAK for 1173.228 keV\n");
   std::istringstream in(data);
   auto store = std::make_unique<Store>();
   Report report;
@@ -85,7 +88,8 @@ TEST_F(Command, NuclideFormsSelectTheirBranchOnly) {
   options_.nuclide = "CO60M";  // the isomer's IT data set: no normalisation
   err_.str("");
   EXPECT_EQ(run(), 1);
-  EXPECT_NE(err_.str().find("refused: " + options_.files[0] + ":12: 60CO IT DECAY (10.467 M): "
+  EXPECT_NE(err_.str().find("refused: " + options_.files[0] +
+                            ":12: 60CO IT DECAY (10.467 M): "
                             "no normalisation record"),
             std::string::npos)
       << err_.str();

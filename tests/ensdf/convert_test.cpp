@@ -14,7 +14,8 @@ using test::ensdfRecord;
 std::string id(std::string_view nucid, std::string_view dsid) {
   return ensdfRecord({{1, nucid}, {10, dsid}});
 }
-std::string rec(std::string_view nucid, std::string_view type, std::initializer_list<test::Placed> fields) {
+std::string rec(std::string_view nucid, std::string_view type,
+                std::initializer_list<test::Placed> fields) {
   std::string r = ensdfRecord(fields);
   r.replace(0, nucid.size(), nucid);
   r.replace(5, type.size(), type);  // columns 6-8 (continuation mark, blank, type)
@@ -37,8 +38,7 @@ std::string betaMinus(std::initializer_list<test::Placed> norm, std::string_view
   return id(" 60NI", "60CO B- DECAY") + rec(" 60CO", "  P", {{10, "0.0"}, {40, "5.27 Y"}}) +
          rec(" 60NI", "  N", norm) + rec(" 60NI", "  L", {{10, "0.0"}}) +
          rec(" 60NI", "  B", {{22, "10"}}) + rec(" 60NI", "  L", {{10, "1332.508"}}) +
-         rec(" 60NI", "  B", {{22, "90"}}) +
-         rec(" 60NI", "  G", {{10, "1332.492"}, {22, ri}}) +
+         rec(" 60NI", "  B", {{22, "90"}}) + rec(" 60NI", "  G", {{10, "1332.492"}, {22, ri}}) +
          rec(" 60NI", "S G", {{10, "CC=0.0001625 23$KC=0.0001137 16"}});
 }
 
@@ -49,7 +49,7 @@ TEST(Normalisation, IntensitiesAndFeedingsInPercentOfParentDecays) {
   EXPECT_EQ(s.name, "CO-60");
   EXPECT_EQ(s.mode, "B-");
   EXPECT_FLOAT_EQ(s.transitions.at(0).intensity, 50.0f);  // RI x NR x BR
-  EXPECT_FLOAT_EQ(s.levels.at(1).feed, 36.0f);             // IB x NB x BR
+  EXPECT_FLOAT_EQ(s.levels.at(1).feed, 36.0f);            // IB x NB x BR
   EXPECT_FLOAT_EQ(s.transitions[0].alpha, 0.0001625f);
   EXPECT_FLOAT_EQ(s.transitions[0].alphak, 0.0001137f);
 
@@ -79,7 +79,8 @@ TEST(Normalisation, DataSetsWithoutItAreRefused) {
 TEST(DecayModes, CaptureBetaPlusAlphaAndRefused) {
   const std::string ec = id(" 22NE", "22NA B+ DECAY") + rec(" 22NA", "  P", {{10, "0.0"}}) +
                          rec(" 22NE", "  N", {{10, "1.0"}, {32, "1.0"}, {42, "1.0"}}) +
-                         rec(" 22NE", "  L", {{10, "0.0"}}) + rec(" 22NE", "  L", {{10, "1274.537"}}) +
+                         rec(" 22NE", "  L", {{10, "0.0"}}) +
+                         rec(" 22NE", "  L", {{10, "1274.537"}}) +
                          rec(" 22NE", "  E", {{22, "90.3"}, {32, "9.6"}}) +
                          rec(" 22NE", "S E", {{10, "CK=0.0920 3"}}) +
                          rec(" 22NE", "  G", {{10, "1274.537"}, {22, "99.94"}, {56, "6.8E-6"}}) +
@@ -93,14 +94,15 @@ TEST(DecayModes, CaptureBetaPlusAlphaAndRefused) {
   EXPECT_FLOAT_EQ(c.sets[0].levels.at(1).feed, 99.9f);  // IB + IE
   EXPECT_FLOAT_EQ(c.sets[0].levels.at(1).pk, 0.092f);   // CK as it stands
   EXPECT_FLOAT_EQ(c.sets[0].levels.at(2).feed, 0.05f);  // TI alone
-  EXPECT_FLOAT_EQ(c.sets[0].levels.at(2).pk, 0.092f);   // no CK: the nearest level's, with a warning
+  EXPECT_FLOAT_EQ(c.sets[0].levels.at(2).pk, 0.092f);  // no CK: the nearest level's, with a warning
   EXPECT_EQ(countKind(c, WarningKind::NoCaptureShare), 1);
   EXPECT_EQ(countKind(c, WarningKind::BetaPlus), 1);
   EXPECT_EQ(countKind(c, WarningKind::NoConversion), 1);  // one warning for the missing ALPHAK
 
   const std::string alpha = id("237NP", "241AM A DECAY") + rec("241AM", "  P", {{10, "0.0"}}) +
                             rec("237NP", "  N", {{10, "1.0"}, {32, "0.5"}, {42, "3.0"}}) +
-                            rec("237NP", "  L", {{10, "0.0"}}) + rec("237NP", "  A", {{22, "84.8"}});
+                            rec("237NP", "  L", {{10, "0.0"}}) +
+                            rec("237NP", "  A", {{22, "84.8"}});
   c = convertOne(alpha);
   EXPECT_FLOAT_EQ(c.sets.at(0).levels.at(0).feed, 42.4f);  // IA x BR, NB not applied
 
@@ -115,16 +117,17 @@ TEST(Placement, FinalLevelByFlOrNearestWithinTolerance) {
       id("152SM", "152EU EC DECAY") + rec("152EU", "  P", {{10, "0.0"}}) +
       rec("152SM", "  N", {{10, "1.0"}, {32, "1.0"}, {42, "1.0"}}) +
       rec("152SM", "  L", {{10, "0.0"}}) + rec("152SM", "  L", {{10, "121.7817"}}) +
-      rec("152SM", "  G", {{10, "121.7817"}, {22, "30"}}) + rec("152SM", "  L", {{10, "366.4795"}}) +
-      rec("152SM", "  G", {{10, "244.6974"}, {22, "7"}}) + rec("152SM", "  L", {{10, "600.0"}}) +
-      rec("152SM", "  G", {{10, "600.5"}, {22, "5.0"}}) +     // FL= overrides the ground state
+      rec("152SM", "  G", {{10, "121.7817"}, {22, "30"}}) +
+      rec("152SM", "  L", {{10, "366.4795"}}) + rec("152SM", "  G", {{10, "244.6974"}, {22, "7"}}) +
+      rec("152SM", "  L", {{10, "600.0"}}) +
+      rec("152SM", "  G", {{10, "600.5"}, {22, "5.0"}}) +  // FL= overrides the ground state
       rec("152SM", "2 G", {{10, "FL=121.78"}}) + rec("152SM", "  L", {{10, "1085.8"}}) +
       rec("152SM", "  E", {{32, "100"}}) + rec("152SM", "S E", {{10, "CK=0.83"}}) +
-      rec("152SM", "  G", {{10, "719.3"}, {22, "1.0"}}) +     // 1085.8 - 719.3 = 366.5: level 3
-      rec("152SM", "  G", {{10, "963.1"}, {22, "2.0"}}) +     // 122.7: within 1 keV of level 2
-      rec("152SM", "  G", {{10, "1080.0"}, {22, "3.0"}}) +    // 5.8: no level
+      rec("152SM", "  G", {{10, "719.3"}, {22, "1.0"}}) +   // 1085.8 - 719.3 = 366.5: level 3
+      rec("152SM", "  G", {{10, "963.1"}, {22, "2.0"}}) +   // 122.7: within 1 keV of level 2
+      rec("152SM", "  G", {{10, "1080.0"}, {22, "3.0"}}) +  // 5.8: no level
       rec("152SM", "  G", {{10, "1082.0"}, {20, "30"}, {22, "4.0"}}) +  // 2 x 3.0 keV: ground
-      rec("152SM", "  G", {{10, "500.0"}, {80, "S"}});        // no intensity
+      rec("152SM", "  G", {{10, "500.0"}, {80, "S"}});                  // no intensity
   const Conversion c = convertOne(text);
   ASSERT_EQ(c.sets.size(), 1u);
   const auto& t = c.sets[0].transitions;
@@ -148,8 +151,7 @@ TEST(Placement, MultiplyPlacedGammasLimitsAndConversionFallbacks) {
       rec("139LA", "  N", {{10, "1.0"}, {32, "1.0"}, {42, "1.0"}}) +
       rec("139LA", "  L", {{10, "0.0"}}) + rec("139LA", "  L", {{10, "165.86"}}) +
       rec("139LA", "  G", {{10, "165.86"}, {22, "80"}}) +
-      rec("139LA", "S G", {{10, "ECC=0.2516$EKC=0.2146"}}) +
-      rec("139LA", "  L", {{10, "300.0"}}) +
+      rec("139LA", "S G", {{10, "ECC=0.2516$EKC=0.2146"}}) + rec("139LA", "  L", {{10, "300.0"}}) +
       rec("139LA", "  G", {{10, "134.1"}, {22, "6.0"}, {56, "0.5"}, {77, "&"}}) +
       rec("139LA", "S G", {{10, "K/T=0.4"}}) +
       rec("139LA", "  G", {{10, "300.0"}, {22, "0.2"}, {30, "LT"}, {77, "@"}}) +
@@ -179,8 +181,8 @@ TEST(Levels, OffsetLevelsAreDroppedAndTheRestSortedByEnergy) {
       rec(" 99TC", "  L", {{10, "0.0"}}) + rec(" 99TC", "  L", {{10, "181.1"}}) +
       rec(" 99TC", "  B", {{22, "50"}}) + rec(" 99TC", "  G", {{10, "181.1"}, {22, "6"}}) +
       rec(" 99TC", "  L", {{10, "140.5"}}) + rec(" 99TC", "  B", {{22, "50"}}) +
-      rec(" 99TC", "  G", {{10, "140.5"}, {22, "89"}}) +
-      rec(" 99TC", "  L", {{10, "0+X"}}) + rec(" 99TC", "  G", {{10, "40.6"}, {22, "1"}});
+      rec(" 99TC", "  G", {{10, "140.5"}, {22, "89"}}) + rec(" 99TC", "  L", {{10, "0+X"}}) +
+      rec(" 99TC", "  G", {{10, "40.6"}, {22, "1"}});
   const Conversion c = convertOne(text);
   ASSERT_EQ(c.sets.size(), 1u);
   ASSERT_EQ(c.sets[0].levels.size(), 3u);
@@ -265,7 +267,8 @@ TEST(Isomers, ALevelReachedButWithoutTransitionsEndsTheCascade) {
       rec("125TE", "  L", {{10, "0.0"}}) + rec("125TE", "  B", {{22, "10"}}) +
       rec("125TE", "  L", {{10, "144.78"}}) + rec("125TE", "  B", {{22, "20"}}) +
       rec("125TE", "  L", {{10, "463.4"}}) + rec("125TE", "  B", {{22, "70"}}) +
-      rec("125TE", "  G", {{10, "318.6"}, {22, "60"}}) + rec("125TE", "  G", {{10, "463.4"}, {22, "10"}});
+      rec("125TE", "  G", {{10, "318.6"}, {22, "60"}}) +
+      rec("125TE", "  G", {{10, "463.4"}, {22, "10"}});
   Settings never;
   never.isomerThreshold = 1e30;
   const Conversion c = convertOne(text, never);
@@ -281,7 +284,8 @@ TEST(Capacity, UnconnectedThenLeastPopulatedLevelsAreDropped) {
                      rec(" 99TC", "  L", {{10, "0.0"}});
   // 34 fed levels with a gamma to the ground state (feeding 1 ... 34 %), 3 idle levels.
   std::vector<std::string> numbers;
-  for (int i = 1; i <= 37; ++i) numbers.push_back(std::to_string(i * 10) + ".0");
+  for (int i = 1; i <= 37; ++i)
+    numbers.push_back(std::to_string(i * 10) + ".0");
   for (int i = 1; i <= 37; ++i) {
     const std::string& e = numbers[static_cast<std::size_t>(i - 1)];
     text += rec(" 99TC", "  L", {{10, e}});
@@ -295,9 +299,11 @@ TEST(Capacity, UnconnectedThenLeastPopulatedLevelsAreDropped) {
   ASSERT_EQ(s.levels.size(), 32u);
   EXPECT_FLOAT_EQ(s.levels[1].energy, 40.0f);  // 10, 20 and 30 keV were the least populated
   EXPECT_EQ(s.transitions.size(), 31u);
-  for (const OutTransition& t : s.transitions) EXPECT_LE(t.upper, 32);
+  for (const OutTransition& t : s.transitions)
+    EXPECT_LE(t.upper, 32);
   ASSERT_EQ(countKind(c, WarningKind::Pruned), 1);
-  EXPECT_NE(c.warnings.back().text.find("feeding 6 %"), std::string::npos) << c.warnings.back().text;
+  EXPECT_NE(c.warnings.back().text.find("feeding 6 %"), std::string::npos)
+      << c.warnings.back().text;
 }
 
 TEST(Parent, IsomericTransitionFeedsTheParentLevel) {

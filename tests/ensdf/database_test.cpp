@@ -55,7 +55,8 @@ TEST(Database, EveryDecayDataSetConvertsAndRunsOrIsRefused) {
   std::sort(files.begin(), files.end());
   ASSERT_FALSE(files.empty());
   std::vector<std::string> contents;
-  for (const fs::path& f : files) contents.push_back(readAll(f));
+  for (const fs::path& f : files)
+    contents.push_back(readAll(f));
 
   std::string block, error;
   ASSERT_TRUE(tcsum::ensdf::efficiencyFromDataFile(
@@ -73,8 +74,10 @@ TEST(Database, EveryDecayDataSetConvertsAndRunsOrIsRefused) {
   for (std::size_t f = 0; f < files.size(); ++f) {
     for (const auto& set : tcsum::ensdf::readDataSets(contents[f], files[f].filename().string())) {
       Converted c{set.file + ":" + std::to_string(set.line) + " " + set.dsid,
-                  tcsum::ensdf::convert(set, {}), {}};
-      for (const auto& o : c.conversion.sets) tcsum::ensdf::writeDataSet(o, c.text);
+                  tcsum::ensdf::convert(set, {}),
+                  {}};
+      for (const auto& o : c.conversion.sets)
+        tcsum::ensdf::writeDataSet(o, c.text);
       all.push_back(std::move(c));
     }
   }
@@ -92,7 +95,8 @@ TEST(Database, EveryDecayDataSetConvertsAndRunsOrIsRefused) {
   int converted = 0, dataSets = 0, ran = 0;
   for (std::size_t i = 0; i < all.size(); ++i) {
     const Converted& c = all[i];
-    for (const auto& w : c.conversion.warnings) ++warnings[static_cast<std::size_t>(w.kind)];
+    for (const auto& w : c.conversion.warnings)
+      ++warnings[static_cast<std::size_t>(w.kind)];
     if (c.conversion.refusal != tcsum::ensdf::RefusalKind::None) {
       ++refused[tcsum::ensdf::refusalName(c.conversion.refusal)];
       EXPECT_FALSE(c.conversion.reason.empty()) << c.where;
@@ -116,10 +120,12 @@ TEST(Database, EveryDecayDataSetConvertsAndRunsOrIsRefused) {
   }
   std::cout << "converted " << converted << " into " << dataSets << " data sets (" << ran
             << " run), conversion " << seconds << " s\n";
-  for (const auto& [reason, count] : refused) std::cout << "refused, " << reason << ": " << count << "\n";
+  for (const auto& [reason, count] : refused)
+    std::cout << "refused, " << reason << ": " << count << "\n";
   for (std::size_t k = 0; k < warnings.size(); ++k)
-    std::cout << "warnings, " << tcsum::ensdf::warningName(static_cast<tcsum::ensdf::WarningKind>(k))
-              << ": " << warnings[k] << "\n";
+    std::cout << "warnings, "
+              << tcsum::ensdf::warningName(static_cast<tcsum::ensdf::WarningKind>(k)) << ": "
+              << warnings[k] << "\n";
 }
 
 }  // namespace

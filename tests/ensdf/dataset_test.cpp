@@ -22,8 +22,13 @@ std::string cs137() {
          ensdfRecord({{1, "137BA"}, {8, "L"}, {10, "283.5"}}) +
          ensdfRecord({{1, "137BA"}, {8, "G"}, {10, "283.5"}, {21, "15.8E-4"}, {31, "8"}}) +
          ensdfRecord({{1, "137BA"}, {8, "L"}, {10, "661.659"}, {20, " 3"}, {40, "2.552 M"}}) +
-         ensdfRecord({{1, "137BA"}, {8, "G"}, {10, "661.657"}, {20, " 3"}, {22, "85.10"},
-                      {30, "20"}, {56, "0.1124"}}) +
+         ensdfRecord({{1, "137BA"},
+                      {8, "G"},
+                      {10, "661.657"},
+                      {20, " 3"},
+                      {22, "85.10"},
+                      {30, "20"},
+                      {56, "0.1124"}}) +
          ensdfRecord({{1, "137BA"}, {6, "S"}, {8, "G"}, {10, "KC=0.0915 13$LC=0.01648 23"}}) +
          ensdfRecord({{1, "137BA"}, {6, "S"}, {8, "B"}, {10, "EAV=174.32 7"}});
 }
@@ -48,7 +53,7 @@ TEST(DataSet, FieldsAreReadByTheirColumnsOnly) {
   ASSERT_NE(g661.item("KC"), nullptr);
   EXPECT_DOUBLE_EQ(g661.item("KC")->value.value, 0.0915);
   EXPECT_EQ(s.levels[2].feeds.size(), 0u);  // the B continuation had no B record to go to
-  ASSERT_EQ(s.unplaced.size(), 1u);  // before the first level; the comment record is not one
+  ASSERT_EQ(s.unplaced.size(), 1u);         // before the first level; the comment record is not one
   EXPECT_DOUBLE_EQ(s.norms.at(0).nr.value, 0.947);
 }
 
@@ -58,7 +63,8 @@ TEST(DataSet, DataSetsEndAtBlankRecordsAndOnlyDecayDataSetsAreKept) {
   const std::string colon = ensdfRecord({{1, " 11BE"}, {10, "11LI B- DECAY:8.75 MS"}}) +
                             ensdfRecord({{1, " 11BE"}, {8, "L"}, {10, "0.0"}});
   std::string crlf = cs137();
-  for (std::size_t at = 0; (at = crlf.find('\n', at)) != std::string::npos; at += 2) crlf.insert(at, "\r");
+  for (std::size_t at = 0; (at = crlf.find('\n', at)) != std::string::npos; at += 2)
+    crlf.insert(at, "\r");
   const auto sets = readDataSets(adopted + "\n" + crlf + "\n" + colon, "mixed");
   ASSERT_EQ(sets.size(), 2u);
   EXPECT_EQ(sets[0].levels.size(), 3u);

@@ -23,8 +23,8 @@ TEST(Number, PlainAndExponentFormsWithTheStepOfTheLastDigit) {
 }
 
 TEST(Number, AnythingElseIsNotANumber) {
-  for (const char* text : {"", "   ", "0+X", "X", "1.0.0", "1E", "1,5", "SN+1", "(12)", "1 2",
-                           "1E999", ".", "-"})
+  for (const char* text :
+       {"", "   ", "0+X", "X", "1.0.0", "1E", "1,5", "SN+1", "(12)", "1 2", "1E999", ".", "-"})
     EXPECT_FALSE(parseNumber(text)) << text;
 }
 
@@ -54,7 +54,8 @@ TEST(Number, DurationsWidthsAndStable) {
   EXPECT_DOUBLE_EQ(*parseDuration("17.6 ms"), 17.6e-3);
   EXPECT_TRUE(std::isinf(*parseDuration("STABLE")));
   EXPECT_LT(*parseDuration("0.8 EV"), 1e-15);
-  for (const char* text : {"", "fast", "-1 s", "1 parsec", "1 S S"}) EXPECT_FALSE(parseDuration(text)) << text;
+  for (const char* text : {"", "fast", "-1 s", "1 parsec", "1 S S"})
+    EXPECT_FALSE(parseDuration(text)) << text;
 }
 
 }  // namespace

@@ -26,8 +26,8 @@ TEST(Writer, FieldsFitTenColumnsAndReadBackToTheSameFloat) {
   EXPECT_EQ(formatField(100.0f), "100.0");
   // Every float written reads back to itself where 10 columns allow, and to
   // at least 6 significant digits everywhere.
-  for (float v : {0.0001625f, 1.234567e-7f, -3.3e-9f, 99.9826f, 123456789.0f, 3.4e38f, 1e-40f,
-                  0.1f, 7.566908f, 16777217.0f}) {
+  for (float v : {0.0001625f, 1.234567e-7f, -3.3e-9f, 99.9826f, 123456789.0f, 3.4e38f, 1e-40f, 0.1f,
+                  7.566908f, 16777217.0f}) {
     const std::string text = formatField(v);
     ASSERT_LE(text.size(), 10u) << text;
     const float back = readBack(text);
@@ -43,7 +43,8 @@ TEST(Writer, DataSetRecordsRunLevelNumbersTogether) {
   s.capture = true;
   s.ex = 41.04139f;
   s.omegak = 0.9255f;
-  for (int i = 0; i < 13; ++i) s.levels.push_back({i * 100.0f, 1.0f, 0.8f});
+  for (int i = 0; i < 13; ++i)
+    s.levels.push_back({i * 100.0f, 1.0f, 0.8f});
   s.transitions.push_back({13, 11, 148.0f, 0.0204f, 0.569f, 0.45f});
   std::string text;
   writeDataSet(s, text);
@@ -53,7 +54,8 @@ TEST(Writer, DataSetRecordsRunLevelNumbersTogether) {
   EXPECT_EQ(line, "EU-152    EC          41.04139    0.9255");
   std::getline(lines, line);
   EXPECT_EQ(line, "       0.0       1.0       0.8");
-  for (int i = 0; i < 13; ++i) std::getline(lines, line);
+  for (int i = 0; i < 13; ++i)
+    std::getline(lines, line);
   EXPECT_EQ(line, "       0.0");  // ends the levels
   std::getline(lines, line);
   EXPECT_EQ(line, "1311           148.0    0.0204     0.569      0.45");
@@ -78,7 +80,8 @@ TEST(Writer, CsvEfficienciesBecomeABlockTheReaderTakes) {
   EXPECT_EQ(std::string(s->DETTXT.data(), 10), "N-COAX 40%");
 
   std::string rows;
-  for (int i = 1; i <= 30; ++i) rows += std::to_string(i) + ",0.1,0.1\n";
+  for (int i = 1; i <= 30; ++i)
+    rows += std::to_string(i) + ",0.1,0.1\n";
   EXPECT_FALSE(efficiencyFromCsv(rows, 0, "", block, error));
   EXPECT_FALSE(efficiencyFromCsv("10,0.1,0.1\n5,0.1,0.1\n", 0, "", block, error));
   EXPECT_NE(error.find("ascend"), std::string::npos);

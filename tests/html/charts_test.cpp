@@ -18,8 +18,10 @@ TransitionResult transition(int32_t upper, int32_t lower, float energy) {
 DataSetResult cascade() {
   DataSetResult ds;
   ds.DSNAME = {'T', 'E', 'S', 'T', ' ', ' ', ' ', ' '};
-  ds.levels = {{1, 0.0f, 0.0f, 0.0f, 0.0f}, {3, 900.0f, 80.0f, 0.0f, 0.0f},
-               {2, 300.0f, 20.0f, 0.0f, 0.0f}, {4, 950.0f, 0.0f, 0.0f, 0.0f}};
+  ds.levels = {{1, 0.0f, 0.0f, 0.0f, 0.0f},
+               {3, 900.0f, 80.0f, 0.0f, 0.0f},
+               {2, 300.0f, 20.0f, 0.0f, 0.0f},
+               {4, 950.0f, 0.0f, 0.0f, 0.0f}};
   ds.transitions = {transition(2, 1, 300), transition(3, 2, 600), transition(3, 1, 900),
                     transition(4, 3, 50)};
   ds.gammas = {{2, 1, 300, 1, 1, 1.005f}, {3, 2, 600, 1, 1, 1.5f}, {3, 1, 900, 1, 1, 0.2f}};

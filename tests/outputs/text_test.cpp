@@ -33,7 +33,9 @@ TEST(OutputText, ShortestDecimalReadsBackToTheSameFloat) {
 }
 
 TEST(OutputText, CodePage437AndCsvQuoting) {
-  EXPECT_EQ(utf8FromCodePage437("Bev\x94lkert \xE6" "Co"), "Bevölkert µCo");
+  EXPECT_EQ(utf8FromCodePage437("Bev\x94lkert \xE6"
+                                "Co"),
+            "Bevölkert µCo");
   EXPECT_EQ(csvField("CO-60"), "CO-60");
   EXPECT_EQ(csvField("A,\"B\""), "\"A,\"\"B\"\"\"");
 }

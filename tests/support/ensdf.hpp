@@ -12,7 +12,8 @@ using Placed = std::pair<int, std::string_view>;
 
 inline std::string ensdfRecord(std::initializer_list<Placed> fields) {
   std::string r(80, ' ');
-  for (const auto& [column, text] : fields) r.replace(static_cast<std::size_t>(column - 1), text.size(), text);
+  for (const auto& [column, text] : fields)
+    r.replace(static_cast<std::size_t>(column - 1), text.size(), text);
   return r + "\n";
 }
 
