@@ -151,14 +151,15 @@ void checkDataSet(const Store& s, std::vector<Warning>& out) {
     for (int32_t I = 1; I <= kLevels; ++I) {
       const int32_t record = s.transitionRecord(J, I);
       if (record == 0) continue;
-      const std::string name = transitionName(J, I);
+      // Named only when there is something to say: most transitions have nothing.
+      auto name = [J, I] { return transitionName(J, I); };
       if (J > s.NLEV || I > s.NLEV) {
-        warn(record, name + " names a level beyond the last level " + std::to_string(s.NLEV) +
+        warn(record, name() + " names a level beyond the last level " + std::to_string(s.NLEV) +
                          ": the record takes no part in the computation");
         continue;
       }
       if (I >= J) {
-        warn(record, name +
+        warn(record, name() +
                          " does not go to a lower level: the record takes no part in the "
                          "computation; check the level numbers in columns 1-4");
         continue;
@@ -167,23 +168,23 @@ void checkDataSet(const Store& s, std::vector<Warning>& out) {
       const double levels = static_cast<double>(s.ELEV(J)) - static_cast<double>(s.ELEV(I));
       const double off = std::fabs(static_cast<double>(E) - levels);
       if (off > 1.0 && off > 0.01 * std::fabs(levels)) {
-        warn(record, name + " energy " + value(E) + " keV differs by " + amount(off) +
+        warn(record, name() + " energy " + value(E) + " keV differs by " + amount(off) +
                          " keV from the difference of its level energies (" + amount(levels) +
                          " keV): the energy is used as read; check both");
       }
       if (s.XTR(J, I) < 0.0f)
-        warn(record, name + " has the negative intensity " + value(s.XTR(J, I)) + " %");
+        warn(record, name() + " has the negative intensity " + value(s.XTR(J, I)) + " %");
       if (s.ALPHA(J, I) < 0.0f)
-        warn(record, name + " has the negative ALPHA " + value(s.ALPHA(J, I)));
+        warn(record, name() + " has the negative ALPHA " + value(s.ALPHA(J, I)));
       if (s.ALPHAK(J, I) < 0.0f)
-        warn(record, name + " has the negative ALPHAK " + value(s.ALPHAK(J, I)));
+        warn(record, name() + " has the negative ALPHAK " + value(s.ALPHAK(J, I)));
       if (s.ALPHAK(J, I) > s.ALPHA(J, I)) {
-        warn(record, name + " has ALPHAK " + value(s.ALPHAK(J, I)) + " above ALPHA " +
+        warn(record, name() + " has ALPHAK " + value(s.ALPHAK(J, I)) + " above ALPHA " +
                          value(s.ALPHA(J, I)) + ": check the columns (ALPHA 31-40, ALPHAK 41-50)");
       }
       if (s.XTR(J, I) != 0.0f) {
         if (std::string where = outsideTable(s, E); !where.empty()) {
-          warn(record, name + " at " + value(E) + " keV" + where +
+          warn(record, name() + " at " + value(E) + " keV" + where +
                            ": its efficiencies are extrapolated; extend the table");
         }
         if (s.ALPHAK(J, I) > 0.0f && conversionK == 0) conversionK = record;
