@@ -1,11 +1,14 @@
 #include "cli/command_line.hpp"
 
+#include <sys/stat.h>
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
 #include <thread>
 #include <vector>
 
+#include "core/destination.hpp"
 #include "uncertainty/propagation.hpp"
 
 namespace tcsum {
@@ -55,6 +58,46 @@ Examples:
 Exit status: 0 when at least one data set was written (or listed), 1 when
 none was or a file could not be read or written, 2 for a usage error.)";
 
+// A file name given as "" names no file (an unset shell variable, say).
+const CLI::Validator kNamesAFile(
+    [](std::string& text) -> std::string { return text.empty() ? "empty file name" : ""; }, "");
+
+// Data-set names are written into the data file, code page 437: plain ASCII
+// keeps them the same in every output.
+const CLI::Validator kPlainText(
+    [](std::string& text) -> std::string {
+      for (char c : text) {
+        if (c < ' ' || c > '~') return "only printable ASCII characters, please";
+      }
+      return "";
+    },
+    "");
+
+// Two outputs on one file, or an output on the data file, would overwrite
+// each other; a device or pipe (/dev/null) may take several.
+bool sameFile(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  struct stat sa {}, sb {};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+std::string clashingOutput(const ProgramOptions& o) {
+  std::vector<const std::string*> outputs;
+  if (!o.noReport) outputs.push_back(&o.report);
+  for (const std::string* path : {&o.json, &o.csv, &o.html})
+    outputs.push_back(path);
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const std::string& a = *outputs[i];
+    if (a.empty() || a == "-" || destinationOf(a).kind == Destination::Kind::stream) continue;
+    if (sameFile(a, o.input)) return a + ": the data file is named as an output";
+    for (std::size_t j = i + 1; j < outputs.size(); ++j) {
+      if (!outputs[j]->empty() && sameFile(a, *outputs[j])) return a + ": named for two outputs";
+    }
+  }
+  return {};
+}
+
 // The options of the uncertainty propagation as parsed.
 struct UncertaintyOptionValues {
   float uTotal = 0.0f;
@@ -77,7 +120,10 @@ void addUncertaintyOptions(CLI::App& app, UncertaintyOptionValues& v) {
       [](std::string& text) -> std::string {
         float value = 0.0f;
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (error != std::errc() || end != text.data() + text.size()) return "";
+        const bool number = end == text.data() + text.size();
+        if (number && error == std::errc::result_out_of_range)
+          return "Value " + text + " not in 0 ... 100";
+        if (error != std::errc() || !number) return "";
         return value >= 0.0f && value <= 100.0f ? "" : "Value " + text + " not in 0 ... 100";
       },
       "");
@@ -100,9 +146,9 @@ void addUncertaintyOptions(CLI::App& app, UncertaintyOptionValues& v) {
           ->type_name("full|none")
           ->check(CLI::IsMember({"full", "none"})),
       app.add_option("--samples", v.samples,
-                     "Monte Carlo samples of the uncertainty (default 10000)")
+                     "Monte Carlo samples of the uncertainty (default 10000, at most 200000)")
           ->type_name("N")
-          ->check(CLI::Range(int64_t{2}, int64_t{1000000})),
+          ->check(CLI::Range(int64_t{2}, int64_t{200000})),
       app.add_option("--seed", v.seed,
                      "Seed of the samples (default " + std::to_string(kDefaultSeed) +
                          "); the same seed gives the same numbers")
@@ -159,14 +205,16 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
                "Replace existing outputs, each only once the run has ended normally");
   auto* json =
       app.add_option("--json", o.json, "Write the results as JSON to FILE (- = standard output)")
-          ->type_name("FILE");
+          ->type_name("FILE")
+          ->check(kNamesAFile);
   auto* csv =
       app.add_option("--csv", o.csv, "Write the result lines as CSV to FILE (- = standard output)")
-          ->type_name("FILE");
+          ->type_name("FILE")
+          ->check(kNamesAFile);
   app.add_flag("-q,--quiet", o.quiet, "Print no warnings and no table of uncertainties");
   app.add_flag("--strict", o.strict,
                "End with exit status 3 when the run warned (once its outputs are complete)");
-  app.add_flag("--check", o.check,
+  auto* check = app.add_flag("--check", o.check,
                "Read the whole data file and list every field as read, with the warnings; "
                "compute nothing and write no report")
       ->excludes(report)
@@ -206,7 +254,8 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
       ->add_option("--name", e.options.name,
                    "Data-set name, at most 8 characters (default from "
                    "the parent, like CO-60)")
-      ->type_name("NAME");
+      ->type_name("NAME")
+      ->check(kPlainText);
   ensdf
       ->add_option("--isomer-threshold", e.options.isomerThreshold,
                    "A level living at least this long breaks the prompt cascade (default 1 us)")
@@ -215,10 +264,14 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
 
   UncertaintyOptionValues uncertainty;
   addUncertaintyOptions(app, uncertainty);
-  app.add_option("--html", o.html,
-                 "Write the results with their charts as one HTML page to FILE (- = standard "
-                 "output)")
-      ->type_name("FILE");
+  auto* html = app.add_option("--html", o.html,
+                              "Write the results with their charts as one HTML page to FILE (- = "
+                              "standard output)")
+                   ->type_name("FILE")
+                   ->check(kNamesAFile);
+  // A check computes nothing and writes nothing but its listing.
+  for (CLI::Option* output : {html, uncertainty.total, uncertainty.peak})
+    check->excludes(output);
   app.add_option("-j,--jobs", o.jobs,
                  "Compute on N threads: data sets at once, or the samples of an uncertainty run "
                  "(default: one per core); the outputs are the same for every N")
@@ -236,7 +289,17 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
         << "--help)\n";
     return kExitUsage;
   }
-  if (ensdf->parsed()) return e;
+  if (ensdf->parsed()) {
+    // The options of a run mean nothing to the converter.
+    for (const CLI::Option* option : app.get_options()) {
+      if (option->count() > 0) {
+        err << "tcsum: " << option->get_name()
+            << ": an option of a run, not of tcsum ensdf (see tcsum ensdf --help)\n";
+        return kExitUsage;
+      }
+    }
+    return e;
+  }
 
   int onStandardOutput = 0;
   for (const std::string* path : {&o.json, &o.csv, &o.html})
@@ -248,6 +311,10 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
   }
   if (o.input.empty() || (!o.noReport && o.report.empty())) {
     err << "tcsum: an empty file name names no file (see tcsum --help)\n";
+    return kExitUsage;
+  }
+  if (const std::string clash = clashingOutput(o); !clash.empty()) {
+    err << "tcsum: " << clash << " (see tcsum --help)\n";
     return kExitUsage;
   }
   if (!takeUncertainty(uncertainty, o, err)) return kExitUsage;

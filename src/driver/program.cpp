@@ -62,15 +62,19 @@ struct DataOutputs {
     guarded(csvFile, [&] { csv->dataSet(ds); });
     guarded(htmlFile, [&] { html->dataSet(ds); });
   }
-  void finish(const std::optional<std::string>& stop) {
+  // Closes the outputs. After a stop the JSON and the page say so and go
+  // only where no file is in the way; the CSV, which cannot say so, is not
+  // written at all.
+  void finish(const std::optional<std::string>& stop, const std::vector<Warning>& after) {
+    const bool ended = !stop.has_value();
     guarded(jsonFile, [&] {
-      json->end(stop);
-      jsonFile->commit();
+      json->end(stop, after);
+      jsonFile->commit(ended);
     });
-    guarded(csvFile, [&] { csvFile->commit(); });
+    if (ended) guarded(csvFile, [&] { csvFile->commit(); });
     guarded(htmlFile, [&] {
-      html->end(stop);
-      htmlFile->commit();
+      html->end(stop, after);
+      htmlFile->commit(ended);
     });
   }
 };
@@ -141,7 +145,11 @@ int runProgram(const ProgramOptions& o) {
       std::cout << uncertaintyTable(ds) << std::flush;
     data.dataSet(ds);
   };
-  outputs.finished = [&](const std::vector<Warning>& after) { warnings.print(after); };
+  std::vector<Warning> afterEndMarker;
+  outputs.finished = [&](const std::vector<Warning>& after) {
+    warnings.print(after);
+    afterEndMarker = after;
+  };
   if (o.uncertainty) {
     outputs.analyse = [&o](const Store& asRead, DataSetResult& ds) {
       const std::string name = utf8FromCodePage437(trimmedName(ds.DSNAME));
@@ -193,7 +201,7 @@ int runProgram(const ProgramOptions& o) {
     return kExitRunStopped;
   }
 
-  data.finish(stop);
+  data.finish(stop, afterEndMarker);
   for (const std::string& failure : data.failures)
     std::cerr << failure << '\n';
   if (stop || !data.failures.empty()) return kExitRunStopped;

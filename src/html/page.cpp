@@ -302,7 +302,7 @@ void HtmlPage::write(const DataSetResult& ds, const std::optional<std::string>& 
   file_.write(out);
 }
 
-void HtmlPage::end(const std::optional<std::string>& diagnostic) {
+void HtmlPage::end(const std::optional<std::string>& diagnostic, const std::vector<Warning>& after) {
   if (stopped_) {
     write(*stopped_, diagnostic);
     stopped_.reset();
@@ -318,6 +318,7 @@ void HtmlPage::end(const std::optional<std::string>& diagnostic) {
     out += "<div class=\"box ok\"><p><strong>The run ended normally</strong> with " + count +
            ".</p></div>";
   }
+  warningsBox(out, after);
   out += "</section>\n<footer>Written by " + escapeXml(info_.program + ' ' + info_.version) +
          ".</footer>\n</main></body></html>\n";
   file_.write(out);

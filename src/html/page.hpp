@@ -23,7 +23,9 @@ class HtmlPage {
   void dataSet(const DataSetResult& ds);
   // The run's status (complete, or stopped with DIAGNOSTIC), and the end of
   // the page.
-  void end(const std::optional<std::string>& diagnostic);
+  // Closes the page: the run's status, and the warnings about the records
+  // after the end marker.
+  void end(const std::optional<std::string>& diagnostic, const std::vector<Warning>& after = {});
 
  private:
   void write(const DataSetResult& ds, const std::optional<std::string>& diagnostic);

@@ -275,7 +275,7 @@ void JsonWriter::dataSet(const DataSetResult& ds) {
   anyDataSet_ = true;
 }
 
-void JsonWriter::end(const std::optional<std::string>& stopped) {
+void JsonWriter::end(const std::optional<std::string>& stopped, const std::vector<Warning>& after) {
   std::string out;
   if (!detectorWritten_) {
     indent(out, 1);
@@ -285,6 +285,12 @@ void JsonWriter::end(const std::optional<std::string>& stopped) {
   }
   if (anyDataSet_) indent(out, 1);
   out += "],";
+  if (!after.empty()) {
+    indent(out, 1);
+    out += "\"warnings\": ";
+    appendJson(out, warningsJson(after), 1);
+    out += ',';
+  }
   indent(out, 1);
   out += "\"status\": ";
   out += stopped ? "\"stopped\"" : "\"complete\"";

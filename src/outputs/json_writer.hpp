@@ -38,7 +38,9 @@ class JsonWriter {
   void dataSet(const DataSetResult& ds);
   // Closes the document: "status" "complete", or "stopped" with the
   // diagnostic that stopped the run.
-  void end(const std::optional<std::string>& stopped);
+  // The warnings about the records after the end marker, when there are
+  // any, stand at the top level.
+  void end(const std::optional<std::string>& stopped, const std::vector<Warning>& after = {});
 
  private:
   OutputFile& file_;

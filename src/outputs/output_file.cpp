@@ -1,5 +1,7 @@
 #include "outputs/output_file.hpp"
 
+#include "core/destination.hpp"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,15 +14,6 @@ namespace tcsum {
 namespace {
 constexpr std::size_t kFlushBytes = 1 << 16;
 
-// What stands at PATH: nothing, a regular file (or a link), or another kind
-// of file (a device, a pipe), which is written to as it is.
-enum class Target { none, file, other };
-Target targetAt(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) return Target::none;
-  if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return Target::other;
-  return Target::file;
-}
 }  // namespace
 
 OutputFile::OutputFile(std::string path, std::string what, bool replace)
@@ -29,16 +22,18 @@ OutputFile::OutputFile(std::string path, std::string what, bool replace)
     fd_ = STDOUT_FILENO;
     return;
   }
-  const Target target = targetAt(path_);
-  if (target == Target::other) {
+  const Destination destination = destinationOf(path_);
+  if (destination.kind == Destination::Kind::stream) {
     // A device or pipe (/dev/null, a FIFO) takes the bytes directly; there
     // is nothing to replace and renaming over it would destroy it.
     fd_ = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd_ < 0) fail("cannot create", errno);
     return;
   }
-  if (!replace_ && target == Target::file) fail("cannot overwrite existing file", 0);
-  temporary_ = path_ + ".XXXXXX";
+  if (!replace_ && destination.kind == Destination::Kind::file) fail("cannot overwrite existing file", 0);
+  if (destination.error != 0) fail("cannot create", destination.error);
+  target_ = destination.path;
+  temporary_ = target_ + ".XXXXXX";
   fd_ = ::mkstemp(temporary_.data());
   if (fd_ < 0) {
     const int error = errno;
@@ -83,20 +78,25 @@ void OutputFile::flush() {
   buffer_.clear();
 }
 
-void OutputFile::commit() {
+void OutputFile::commit(bool runEnded) {
   flush();
   if (fd_ == STDOUT_FILENO) return;
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) fail("cannot write", errno);
   if (temporary_.empty()) return;  // written in place
-  if (replace_) {
-    if (::rename(temporary_.c_str(), path_.c_str()) != 0) fail("cannot write", errno);
+  if (replace_ && runEnded) {
+    if (::rename(temporary_.c_str(), target_.c_str()) != 0) fail("cannot write", errno);
   } else {
-    // A hard link never replaces a file that appeared in the meantime.
-    if (::link(temporary_.c_str(), path_.c_str()) != 0) {
-      if (errno == EEXIST) fail("cannot overwrite existing file", 0);
-      fail("cannot write", errno);
+    // A hard link never replaces a file, one that appeared in the meantime
+    // included. After a stopped run a file in the way stays as it was.
+    if (::link(temporary_.c_str(), target_.c_str()) != 0) {
+      const int error = errno;
+      ::unlink(temporary_.c_str());
+      temporary_.clear();
+      if (error == EEXIST && !runEnded) return;
+      if (error == EEXIST) fail("cannot overwrite existing file", 0);
+      fail("cannot write", error);
     }
     ::unlink(temporary_.c_str());
   }

@@ -19,8 +19,10 @@ class OutputFile {
   ~OutputFile();  // an output not committed leaves nothing behind
 
   void write(std::string_view bytes);
-  // Writes what is buffered and puts the file in place.
-  void commit();
+  // Writes what is buffered and puts the file in place. After a run that
+  // stopped (RUN_ENDED false) the file goes only where nothing is in the
+  // way: an existing file is never replaced by the output of a failed run.
+  void commit(bool runEnded = true);
 
   const std::string& path() const { return path_; }
 
@@ -30,6 +32,7 @@ class OutputFile {
   std::string path_;
   std::string what_;
   bool replace_;
+  std::string target_;     // the file put in place: links resolved
   std::string temporary_;
   std::string buffer_;
   int fd_ = -1;

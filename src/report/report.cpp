@@ -1,5 +1,7 @@
 #include "report/report.hpp"
 
+#include "core/destination.hpp"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,11 +25,6 @@ mode_t currentUmask() {
   return mask;
 }
 
-bool isDeviceOrPipe(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 &&
-         (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
-}
 
 // Records are written to disk once this much is buffered.
 constexpr std::size_t kFlushBytes = 1 << 16;
@@ -58,20 +55,25 @@ Report::~Report() {
 
 void Report::open() {
   if (open_) return;
+  const Destination destination =
+      (path_.empty() || path_ == "-") ? Destination{} : destinationOf(path_);
   if (path_ == "-") {
     fd_ = STDOUT_FILENO;
-  } else if (!path_.empty() && existing_ == Existing::replace && !isDeviceOrPipe(path_)) {
-    // A temporary file in the same folder, so the final rename stays on one
-    // file system and is atomic.
-    temporary_ = path_ + ".XXXXXX";
-    fd_ = ::mkstemp(temporary_.data());
-    if (fd_ < 0) reportFault("cannot create report file", errno);
-    ::fchmod(fd_, 0666 & ~currentUmask());
-  } else if (!path_.empty() && existing_ == Existing::replace) {
+  } else if (destination.kind == Destination::Kind::stream) {
     // A device or pipe takes the records as they come: renaming over it
     // would destroy it.
     fd_ = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd_ < 0) reportFault("cannot create report file", errno);
+  } else if (!path_.empty() && existing_ == Existing::replace) {
+    // A temporary file in the same folder as the file it replaces (a link
+    // is followed, never replaced), so the final rename stays on one file
+    // system and is atomic.
+    if (destination.error != 0) reportFault("cannot create report file", destination.error);
+    target_ = destination.path;
+    temporary_ = target_ + ".XXXXXX";
+    fd_ = ::mkstemp(temporary_.data());
+    if (fd_ < 0) reportFault("cannot create report file", errno);
+    ::fchmod(fd_, 0666 & ~currentUmask());
   } else if (!path_.empty()) {
     // Create-exclusive: an existing file, directory or link (even a dangling
     // one) makes the open fail without touching it.
@@ -149,7 +151,7 @@ void Report::close(bool runEnded) {
 void Report::finish(bool runEnded) {
   const std::string temporary = std::exchange(temporary_, {});
   if (runEnded) {
-    if (::rename(temporary.c_str(), path_.c_str()) != 0) {
+    if (::rename(temporary.c_str(), target_.c_str()) != 0) {
       const int error = errno;
       ::unlink(temporary.c_str());
       reportFault("cannot create report file", error);
@@ -159,7 +161,7 @@ void Report::finish(bool runEnded) {
   // A stopped run: its records go where no file is in the way (a hard link
   // fails on an existing name), else they are dropped and the old report
   // stays as it was.
-  if (::link(temporary.c_str(), path_.c_str()) != 0) {
+  if (::link(temporary.c_str(), target_.c_str()) != 0) {
     // Nothing to report: the old report is intact, which is the point.
   }
   ::unlink(temporary.c_str());

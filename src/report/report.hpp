@@ -63,6 +63,7 @@ class Report {
   void finish(bool runEnded);
   std::string path_;
   Existing existing_ = Existing::refuse;
+  std::string target_;     // the file it replaces, links resolved
   std::string temporary_;  // the file written when it replaces another
   std::string buffer_;
   int fd_ = -1;

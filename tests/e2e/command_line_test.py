@@ -36,7 +36,12 @@ def usage_errors(folder):
     for args, word in ((["--bogus"], "--bogus"), (["-o"], "--report"),
                        (["--json", "-", "--csv", "-"], "standard output"),
                        (["-o", "-", "--json", "-"], "standard output"),
-                       (["--no-report", "-o", "x"], "--no-report"), (["extra"], "extra")):
+                       (["--no-report", "-o", "x"], "--no-report"), (["extra"], "extra"),
+                       (["--json", "a.json", "--csv", "a.json"], "two outputs"),
+                       (["--json", "TALVEN", "--force"], "data file"), (["--json", ""], "--json"),
+                       (["--check", "--html", "x.html"], "--html"),
+                       (["--u-total", "1e999"], "--u-total"),
+                       (["--json", "j.json", "ensdf", "x.ens"], "--json")):
         r = run(args, folder)
         lines = r.stderr.decode().splitlines()
         check(f"usage {args}", r.returncode == 2 and len(lines) == 1 and word in lines[0]
@@ -66,10 +71,21 @@ def force_replaces_only_after_a_normal_end(folder):
     bad = folder / "bad"
     text = (folder / "TALVEN").read_bytes()
     bad.write_bytes(text.replace(b"\n 2 1", b"\n x 1", 1))
-    r = run(["--force", "-i", "bad"], folder)
+    for name in ("old.json", "old.csv", "old.html"):
+        (folder / name).write_text("keep")
+    r = run(["--force", "-i", "bad", "--json", "old.json", "--csv", "old.csv", "--html",
+             "old.html"], folder)
     check("failed --force run", r.returncode == 1 and report.read_bytes() == new, r)
+    check("failed --force run keeps the other outputs",
+          all((folder / n).read_text() == "keep" for n in ("old.json", "old.csv", "old.html")))
     check("failed --force run leaves no temporary file",
-          sorted(os.listdir(folder)) == ["TALVEN", "bad", "result.out"], os.listdir(folder))
+          sorted(os.listdir(folder)) == ["TALVEN", "bad", "old.csv", "old.html", "old.json",
+                                         "result.out"], os.listdir(folder))
+    # A link is followed: the file it names is replaced, the link stays.
+    os.symlink("old.json", folder / "link.json")
+    r = run(["--force", "--no-report", "--json", "link.json"], folder)
+    check("--force through a link", r.returncode == 0 and (folder / "link.json").is_symlink()
+          and json.loads((folder / "old.json").read_text())["status"] == "complete", r)
 
 
 @case
@@ -100,6 +116,16 @@ def unwritable_outputs(folder):
         r = run(["--csv", "/dev/full", "-o", "third.out"], folder)
         check("CSV to a full device", r.returncode == 1 and
               b"Rechendatum" in (folder / "third.out").read_bytes(), r)
+
+
+@case
+def records_after_the_end_marker(folder):
+    with open(folder / "TALVEN", "ab") as f:
+        f.write(b"not read\n")
+    r = run(["--no-report", "--json", "out.json"], folder)
+    document = json.loads((folder / "out.json").read_text())
+    check("records after the end marker", r.returncode == 0 and
+          b"records follow the end marker" in r.stderr and len(document["warnings"]) == 1, r)
 
 
 @case
