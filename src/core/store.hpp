@@ -53,6 +53,8 @@ class Vec {
   }
   static constexpr int32_t size() { return N; }
   void fill(T value) { data_.fill(value); }
+  // Every element zero, as at construction.
+  void clear() { data_ = {}; }
 
  private:
   std::array<T, N> data_{};
@@ -74,6 +76,8 @@ class Mat {
   static constexpr int32_t rows() { return R; }
   static constexpr int32_t columns() { return C; }
   void fill(T value) { data_.fill(value); }
+  // Every element zero, as at construction.
+  void clear() { data_ = {}; }
   // Sets the elements (i, j) with i, j <= N (at most the matrix) to VALUE.
   void fillCorner(int32_t n, T value) {
     const auto rows = static_cast<std::size_t>(std::min(n, R));

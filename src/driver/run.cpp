@@ -29,10 +29,10 @@ void clearDataSet(Store& s) {
     s.XPOP(I) = 0.0f;
   }
   for (LevelVec* v : {&s.NBELOW, &s.NABOVE, &s.POP, &s.ECRATE0, &s.ECRATE})
-    v->fill(0.0f);
+    v->clear();
   for (LevelMat* m : {&s.ALPHA, &s.ALPHAK, &s.SUMPK, &s.BPEAK, &s.DMISS, &s.RATE, &s.RATE0,
                       &s.XRATE, &s.XRATE0, &s.XTR})
-    m->fill(0.0f);
+    m->clear();
   s.XTRANS.fillCorner(kLevels, 0.0f);
 }
 

@@ -84,19 +84,23 @@ bool compactDecimal(std::string_view text, float& value) {
     ++p;
   bool negative = false;
   if (p != end && isSign(*p)) negative = *p++ == '-';
+  // Digits while they come; more than 18 of them (M could overflow) go the
+  // general way below.
   uint64_t m = 0;
+  uint32_t digit = 0;
   const char* const first = p;
-  for (; p != end && isDigit(*p) && p - first < 18; ++p)
-    m = m * 10 + static_cast<uint64_t>(*p - '0');
+  for (; p != end && (digit = static_cast<uint32_t>(*p - '0')) < 10; ++p)
+    m = m * 10 + digit;
   int32_t digits = static_cast<int32_t>(p - first);
   int32_t decimals = 0;
   if (p != end && *p == '.') {
     const char* const point = ++p;
-    for (; p != end && isDigit(*p) && digits + (p - point) < 18; ++p)
-      m = m * 10 + static_cast<uint64_t>(*p - '0');
+    for (; p != end && (digit = static_cast<uint32_t>(*p - '0')) < 10; ++p)
+      m = m * 10 + digit;
     decimals = static_cast<int32_t>(p - point);
     digits += decimals;
   }
+  if (digits > 18) return false;
   while (p != end && *p == ' ')
     ++p;
   // M below 2^24 and at most 10 decimals, as above; longer texts go the

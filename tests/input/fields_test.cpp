@@ -3,9 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <random>
 #include <string>
 
 #include "core/fatal.hpp"
@@ -58,6 +61,39 @@ TEST(ConvertReal, NumberFormsAndRejects) {
                            "1E2.5", "1,5", "1\t5", "INF", "NAN", "1E39", "3.4028236E38"}) {
     float value = 0.0f;
     EXPECT_FALSE(convertReal(text, value)) << text;
+  }
+}
+
+// Plain decimals, the data file's commonest form, take a shortcut; it must give std::from_chars'
+// float for every text: blanks around, signs, leading zeros, 1 to 25 digits (M at and beyond
+// 2^24, beyond 18 digits), any place of the point, blanks inside (the general way).
+TEST(ConvertReal, PlainDecimalsAsFromChars) {
+  std::mt19937 random(17);
+  const auto below = [&random](uint32_t n) { return static_cast<uint32_t>(random() % n); };
+  for (int32_t k = 0; k < 400000; ++k) {
+    std::string text(below(4), ' ');
+    const uint32_t sign = below(4);
+    if (sign == 1) text += '-';
+    if (sign == 2) text += '+';
+    const uint32_t digits = 1 + (below(2) == 0 ? below(25) : below(9));
+    const uint32_t point = below(digits + 2);  // == digits + 1: no point
+    for (uint32_t i = 0; i < digits; ++i) {
+      if (i == point) text += '.';
+      text += static_cast<char>(below(3) == 0 ? '0' : '0' + below(10));
+    }
+    if (point == digits) text += '.';
+    if (below(50) == 0) text.insert(1 + below(static_cast<uint32_t>(text.size())), " ");
+    text.append(below(4), ' ');
+
+    std::string squeezed;
+    for (char c : text)
+      if (c != ' ' && c != '+') squeezed += c;
+    float expected = 0.0f;
+    const auto [end, ec] = std::from_chars(squeezed.data(), squeezed.data() + squeezed.size(), expected);
+    ASSERT_TRUE(ec == std::errc() && end == squeezed.data() + squeezed.size()) << squeezed;
+    float value = -99.0f;
+    ASSERT_TRUE(convertReal(text, value)) << '"' << text << '"';
+    ASSERT_EQ(std::bit_cast<uint32_t>(value), std::bit_cast<uint32_t>(expected)) << '"' << text << '"';
   }
 }
 
