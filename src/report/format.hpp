@@ -84,8 +84,7 @@ inline int32_t digitCount(uint32_t n) {
 // Blanks the field first, the slack at least, so a number is then written
 // from the field's end back.
 [[gnu::always_inline]] inline void blank(char* field, int32_t w) {
-  constexpr char kBlanks[kFieldSlack + 1] = "                                ";
-  std::memcpy(field, kBlanks, kFieldSlack);
+  std::memset(field, ' ', kFieldSlack);
   if (static_cast<std::size_t>(w) > kFieldSlack)
     std::memset(field + kFieldSlack, ' ', static_cast<std::size_t>(w) - kFieldSlack);
 }
@@ -116,27 +115,15 @@ inline constexpr uint64_t kIntegerPowerOfTen[] = {1,
                                                   1000000000000};
 
 // |value| * 10^P rounded to an integer, halfway cases to even, for P <= 12
-// and a product below 2^63: the float is m * 2^e with a 24-bit integer m, and
-// m * 10^P (below 2^64, as 10^12 < 2^40) shifted by e is exact, its rounding
-// decided by the bits shifted out.
+// and a result below 2^52. The product is exact in a double: the float is
+// m * 2^e with m < 2^24, and m * 5^P < 2^52 (5^12 < 2^28) while the 2^P of
+// 10^P only moves the exponent. Adding and taking away 2^52 then rounds it
+// to an integer in the rounding mode of the floating-point unit, which the
+// program leaves at its default, to nearest with ties to even.
 [[gnu::always_inline]] inline uint64_t scaledRounded(float value, int32_t P) {
-  const uint32_t bits = std::bit_cast<uint32_t>(value) & 0x7FFFFFFFu;
-  const uint32_t biased = bits >> 23;
-  uint64_t m = bits & 0x7FFFFFu;
-  int32_t e = -149;
-  if (biased != 0) {
-    m |= 0x800000u;
-    e = static_cast<int32_t>(biased) - 150;
-  }
-  const uint64_t product = m * kIntegerPowerOfTen[P];
-  if (e >= 0) return product << e;
-  const int32_t shift = -e;
-  if (shift >= 64) return shift == 64 && product > (uint64_t{1} << 63) ? 1 : 0;
-  uint64_t n = product >> shift;
-  const uint64_t rest = product & ((uint64_t{1} << shift) - 1);
-  const uint64_t half = uint64_t{1} << (shift - 1);
-  if (rest > half || (rest == half && n % 2 == 1)) ++n;
-  return n;
+  constexpr double kRoundingShift = 0x1p52;
+  const double scaled = std::fabs(static_cast<double>(value)) * kPowerOfTen[P];
+  return static_cast<uint64_t>(static_cast<int64_t>((scaled + kRoundingShift) - kRoundingShift));
 }
 
 // Fw.d with d <= 6 of a finite value below 10^9 in magnitude, without
@@ -147,13 +134,14 @@ inline constexpr uint64_t kIntegerPowerOfTen[] = {1,
 template <int32_t D>
 [[gnu::always_inline]] inline void fixedDigits(char* field, int32_t w, float value) {
   constexpr uint64_t kScale = kIntegerPowerOfTen[D];
-  constexpr int32_t kLongest = 11 + (D > 0 ? D + 1 : 0);
+  constexpr int32_t kFraction = D > 0 ? D + 1 : 0;  // the point and the decimals
+  constexpr int32_t kLongest = 11 + kFraction;
   const uint64_t n = scaledRounded(value, D);
   const auto whole = static_cast<uint32_t>(n / kScale);
   const auto decimals = static_cast<uint32_t>(n % kScale);
   const bool negative = std::signbit(value);
-  if (w < kLongest && !fits(field, w, negative + digitCount(whole) + (D > 0 ? D + 1 : 0))) return;
   char* p = field + w;
+  if (w < kLongest && !fits(field, w, negative + digitCount(whole) + kFraction)) return;
   if constexpr (D > 0) {
     p = putDigits(p, decimals, D);
     *--p = '.';

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -95,6 +97,37 @@ TEST(FieldWriters, RandomFloatsReadBackWithinHalfAUnit) {
     const char lead = exponent[exponent.find('.') - 1];
     ASSERT_TRUE(e == 0.0f ? lead == '0' : (lead >= '1' && lead <= '9')) << exponent;
     expectWithinHalfUnit(exponent, e, std::atoi(&exponent[exponent.find('E') + 1]) - d);
+  }
+}
+
+// The shortcuts give std::to_chars' digits exactly, halfway cases included: random floats of every
+// magnitude the shortcuts take, fields wide and narrow.
+TEST(FieldWriters, DigitForDigitAsToChars) {
+  auto reference = [](int32_t w, int32_t d, float value, std::chars_format format) {
+    std::array<char, 64> buffer;
+    const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, format, d).ptr;
+    std::string text(buffer.data(), end);
+    for (char& c : text)
+      c = c == 'e' ? 'E' : c;
+    const auto width = static_cast<std::size_t>(w);
+    return text.size() > width ? std::string(width, '*') : std::string(width - text.size(), ' ') + text;
+  };
+  std::mt19937 rng(20261208u);
+  const int32_t widths[] = {5, 9, 12, 15, 19};
+  for (int n = 0; n < 200000; ++n) {
+    // Magnitudes 2^-30 ... 2^31, and now and then a value with few significant bits, so that
+    // halfway cases come up.
+    uint32_t bits = (static_cast<uint32_t>(rng()) & 0x807FFFFFu) | (97u + rng() % 62u) << 23;
+    if (n % 4 == 0) bits &= 0xFFFFFF00u;
+    const float value = std::bit_cast<float>(bits);
+    const int32_t w = widths[rng() % 5u];
+    const int32_t d = static_cast<int32_t>(rng() % 7u);
+    ASSERT_EQ(field('F', w, d, value), reference(w, d, value, std::chars_format::fixed))
+        << 'F' << w << '.' << d << ' ' << value;
+    if (d > 0) {
+      ASSERT_EQ(field('E', w, d, value), reference(w, d, value, std::chars_format::scientific))
+          << 'E' << w << '.' << d << ' ' << value;
+    }
   }
 }
 
