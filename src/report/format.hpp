@@ -100,19 +100,8 @@ inline bool fits(char* field, int32_t w, int32_t length) {
 // Exact powers of ten in a double and as integers.
 inline constexpr double kPowerOfTen[] = {1e0, 1e1, 1e2, 1e3,  1e4,  1e5, 1e6,
                                          1e7, 1e8, 1e9, 1e10, 1e11, 1e12};
-inline constexpr uint64_t kIntegerPowerOfTen[] = {1,
-                                                  10,
-                                                  100,
-                                                  1000,
-                                                  10000,
-                                                  100000,
-                                                  1000000,
-                                                  10000000,
-                                                  100000000,
-                                                  1000000000,
-                                                  10000000000,
-                                                  100000000000,
-                                                  1000000000000};
+inline constexpr uint32_t kIntegerPowerOfTen[] = {1,      10,      100,      1000,      10000,
+                                                  100000, 1000000, 10000000, 100000000, 1000000000};
 
 // |value| * 10^P rounded to an integer, halfway cases to even, for P <= 12
 // and a result below 2^52. The product is exact in a double: the float is
@@ -190,7 +179,7 @@ template <int32_t D>
   p = putDigits(p, static_cast<uint32_t>(exponent < 0 ? -exponent : exponent), 2);
   *--p = exponent < 0 ? '-' : '+';
   *--p = 'E';
-  constexpr auto kUnit = static_cast<uint32_t>(kIntegerPowerOfTen[D]);
+  constexpr uint32_t kUnit = kIntegerPowerOfTen[D];
   p = putDigits(p, n % kUnit, D);
   *--p = '.';
   *--p = static_cast<char>('0' + n / kUnit);

@@ -105,12 +105,14 @@ TEST(FieldWriters, RandomFloatsReadBackWithinHalfAUnit) {
 TEST(FieldWriters, DigitForDigitAsToChars) {
   auto reference = [](int32_t w, int32_t d, float value, std::chars_format format) {
     std::array<char, 64> buffer;
-    const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, format, d).ptr;
+    const auto end =
+        std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, format, d).ptr;
     std::string text(buffer.data(), end);
     for (char& c : text)
       c = c == 'e' ? 'E' : c;
     const auto width = static_cast<std::size_t>(w);
-    return text.size() > width ? std::string(width, '*') : std::string(width - text.size(), ' ') + text;
+    return text.size() > width ? std::string(width, '*')
+                               : std::string(width - text.size(), ' ') + text;
   };
   std::mt19937 rng(20261208u);
   const int32_t widths[] = {5, 9, 12, 15, 19};
