@@ -13,8 +13,9 @@ namespace tcsum {
 
 // One thread per worker; a worker is called with an item to do it in place
 // (it must not throw). At most CAPACITY items are handed over and not yet
-// released. The thread that hands items over takes them back; the workers
-// stop when the pool ends, after the items they are doing.
+// released. The thread that hands items over takes them back, and may do
+// items itself while it waits; the workers stop when the pool ends, after
+// the items they are doing.
 template <typename Item>
 class OrderedPool {
  public:
@@ -59,11 +60,22 @@ class OrderedPool {
   }
 
   // Waits for the oldest item handed over to be done; the pool must not be
-  // empty. It is the caller's until release().
-  Item& oldest() {
+  // empty. It is the caller's until release(). Meanwhile the caller does
+  // items no worker has started with SELF, its own worker, when it has one.
+  Item& oldest(Worker* self = nullptr) {
     Slot& slot = slots_[takenBack_ % slots_.size()];
     std::unique_lock lock(mutex_);
-    itemDone_.wait(lock, [&slot] { return slot.done; });
+    while (!slot.done) {
+      if (self == nullptr || started_ == handedOver_) {
+        itemDone_.wait(lock);
+        continue;
+      }
+      Slot& item = slots_[started_++ % slots_.size()];
+      lock.unlock();
+      (*self)(item.item);
+      lock.lock();
+      item.done = true;
+    }
     return slot.item;
   }
 

@@ -300,18 +300,23 @@ void runInOrder(Reader& reader, const DetectorResult& detector, const DataSetHoo
 
 void runInParallel(Reader& reader, const DetectorResult& detector, const DataSetHook& afterDataSet,
                    int32_t jobs) {
-  std::vector<OrderedPool<Work>::Worker> workers;
-  for (int32_t k = 0; k < jobs; ++k) {
+  auto newWorker = [&] {
     auto worker =
         std::make_shared<Worker>(reader.s, Computing{detector, reader.out.analyse, afterDataSet,
                                                      storeForAnalysis(reader.out.analyse)});
-    workers.emplace_back([worker](Work& w) { (*worker)(w); });
-  }
-  // Two data sets per worker: one being computed, one read ahead or waiting
-  // to be delivered.
-  OrderedPool<Work> pool(std::move(workers), 2 * static_cast<std::size_t>(jobs));
+    return OrderedPool<Work>::Worker([worker](Work& w) { (*worker)(w); });
+  };
+  // The reading thread is one of the jobs: it computes data sets too while
+  // it waits for the oldest to be done.
+  OrderedPool<Work>::Worker own = newWorker();
+  std::vector<OrderedPool<Work>::Worker> workers;
+  for (int32_t k = 1; k < jobs; ++k)
+    workers.push_back(newWorker());
+  // Three data sets per job: enough read ahead that no worker waits while the
+  // reading thread computes one.
+  OrderedPool<Work> pool(std::move(workers), 3 * static_cast<std::size_t>(jobs));
   auto deliverOldest = [&] {
-    deliver(pool.oldest().out, reader.out);
+    deliver(pool.oldest(&own).out, reader.out);
     pool.release();
   };
   for (int32_t number = 1;; ++number) {

@@ -4,35 +4,40 @@ namespace tcsum {
 
 void CASCADE(Store& s) {
   const int32_t NLEV = s.NLEV;
+  // Every level index below runs up to NLEV (sub-levels up to 2 NLEV), so
+  // one check here keeps all of them inside the store.
+  if (NLEV < 0 || NLEV > kLevels) indexBeyondStore(NLEV, kLevels, SourceLocation::current());
 
   // Sum-peak probabilities, only where a direct transition J -> I exists.
   for (int32_t I = 1; I <= NLEV - 1; ++I) {
     for (int32_t J = I + 1; J <= NLEV; ++J) {
       if (s.XTR(J, I) == 0.0f) continue;
-      s.SUMPK(J, I) = s.BPEAK(J, I);
-      for (int32_t K = I + 1; K <= J - 1; ++K) {
-        s.SUMPK(J, I) = s.BPEAK(J, K) * s.SUMPK(K, I) + s.SUMPK(J, I);
-      }
+      float SUMPK = s.BPEAK(J, I);
+      for (int32_t K = I + 1; K <= J - 1; ++K)
+        SUMPK = s.BPEAK(J, K) * s.SUMPK(K, I) + SUMPK;
+      s.SUMPK(J, I) = SUMPK;
     }
   }
 
   // No detection on the way from level I down to the ground state.
   s.NBELOW(1) = 1.0f;
   for (int32_t I = 2; I <= NLEV; ++I) {
-    s.NBELOW(I) = 0.0f;
-    for (int32_t K = 1; K <= I - 1; ++K) {
-      s.NBELOW(I) = s.DMISS(I, K) * s.NBELOW(K) + s.NBELOW(I);
-    }
+    float NBELOW = 0.0f;
+    for (int32_t K = 1; K <= I - 1; ++K)
+      NBELOW = s.DMISS(I, K) * s.NBELOW(K) + NBELOW;
+    s.NBELOW(I) = NBELOW;
   }
 
   // Populations, from the top level down.
   for (int32_t J = NLEV; J >= 1; --J) {
-    s.POP(J) = s.FEED(J);
-    s.NABOVE(J) = s.FEED(J);
+    float POP = s.FEED(J);
+    float NABOVE = s.FEED(J);
     for (int32_t K = J + 1; K <= NLEV; ++K) {
-      s.POP(J) = s.POP(K) * s.XTR(K, J) + s.POP(J);
-      s.NABOVE(J) = s.NABOVE(K) * s.DMISS(K, J) + s.NABOVE(J);
+      POP = s.POP(K) * s.XTR(K, J) + POP;
+      NABOVE = s.NABOVE(K) * s.DMISS(K, J) + NABOVE;
     }
+    s.POP(J) = POP;
+    s.NABOVE(J) = NABOVE;
   }
 
   if (!isElectronCapture(s)) return;
@@ -49,9 +54,10 @@ void CASCADE(Store& s) {
       s.XTRANS(2 * J - 1, 2 * I - 1) = s.DMISS(J, I);
   }
   for (int32_t L = N2; L >= 1; --L) {
-    s.XPOP(L) = s.XFEED(L);
+    float XPOP = s.XFEED(L);
     for (int32_t K = L + 1; K <= N2; ++K)
-      s.XPOP(L) = s.XPOP(K) * s.XTRANS(K, L) + s.XPOP(L);
+      XPOP = s.XPOP(K) * s.XTRANS(K, L) + XPOP;
+    s.XPOP(L) = XPOP;
   }
   for (int32_t J = 1; J <= NLEV; ++J)
     s.NABOVE(J) = s.XPOP(2 * J - 1);
