@@ -19,6 +19,9 @@ void buildLogTable(Store& s) {
     for (int32_t i = 2; i <= s.NEFF; ++i)
       s.ELOG(j, i) = roundedLog10(s.EFF(j, i));
   }
+  // QUIPOL searches tables of three points or more.
+  s.effStep = s.NEFF >= 3 ? leastAbscissaStep(s.EFF.row(1, s.NEFF)) : 0.0f;
+  s.elogStep = s.NEFF >= 3 ? leastAbscissaStep(s.ELOG.row(1, s.NEFF)) : 0.0f;
 }
 
 EfficiencyRange epsRange(const Store& s, float E, int32_t MODE) {
@@ -55,12 +58,12 @@ float EPS(const Store& s, float E, int32_t MODE) {
   float extra = 0.0f;  // how far QUIPOL extrapolated; not needed here
   if (range == EfficiencyRange::logLog) {
     VAL(1) = roundedLog10(E);
-    QUIPOL(s.ELOG, VAL, 3, s.NEFF, extra);
+    QUIPOL(s.ELOG, VAL, 3, s.NEFF, extra, s.elogStep);
     return roundedPow10(VAL(3)) * kScale;
   }
 
   VAL(1) = E;
-  QUIPOL(s.EFF, VAL, 3, s.NEFF, extra);
+  QUIPOL(s.EFF, VAL, 3, s.NEFF, extra, s.effStep);
   float result = VAL(row) * kScale;
   if (result < 0.0f) result = 0.0f;
   return result;

@@ -10,7 +10,8 @@ namespace tcsum {
 
 // Fills ELOG, the base-10 logarithms of the efficiency table used above
 // 200 keV for the full-energy peak: point 1 is point 2 halved on every axis,
-// points 2 ... NEFF are the table's own. Call it whenever EFF or NEFF change.
+// points 2 ... NEFF are the table's own; and the least abscissa steps of EFF
+// and ELOG. Call it whenever EFF or NEFF change.
 void buildLogTable(Store& s);
 
 // The efficiency at energy E (keV) as a fraction of 1: MODE 1 total, MODE 2
