@@ -20,6 +20,14 @@ void buildLogTable(Store& s);
 // quadratic in log-log space; otherwise a quadratic, with negative results 0.
 float EPS(const Store& s, float E, int32_t MODE);
 
+// The efficiencies at energy E, bit for bit EPS(s, E, 1) and EPS(s, E, 2),
+// from one interpolation where the two ranges share it.
+struct Efficiencies {
+  float total;
+  float peak;
+};
+Efficiencies efficienciesAt(const Store& s, float E);
+
 // The range EPS takes its value from at energy E for MODE.
 EfficiencyRange epsRange(const Store& s, float E, int32_t MODE);
 
