@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,13 @@ class Mat {
     check(i, j, where);
     return data_[static_cast<std::size_t>((i - 1) * C + (j - 1))];
   }
+  // Elements (i, 1) ... (i, n) of row i, checked once, for loops that read a
+  // row many times: element (i, j) is row(i, n)[j - 1].
+  std::span<const T> row(int32_t i, int32_t n,
+                         const SourceLocation& where = SourceLocation::current()) const {
+    check(i, n, where);
+    return {data_.data() + static_cast<std::size_t>((i - 1) * C), static_cast<std::size_t>(n)};
+  }
   static constexpr int32_t rows() { return R; }
   static constexpr int32_t columns() { return C; }
   void fill(T value) { data_.fill(value); }
@@ -117,6 +125,10 @@ struct Store {
   int32_t KDET = 0;   // second digit; detector code 7 widens the straight-line range
   Text32 DETTXT{};    // detector text
   EffTable ELOG;      // log10 of the efficiency table for the log-log range
+  // Least step between neighbouring abscissae 1 ... NEFF of EFF and of ELOG
+  // (0 unless they ascend), set with ELOG, for a faster nearest-point search.
+  float effStep = 0.0f;
+  float elogStep = 0.0f;
 
   // Data-set header and run scalars.
   Text8 DSNAME{};

@@ -28,8 +28,9 @@ void TRANSITIONS(Store& s, std::vector<TransitionResult>& rows) {
       const double alpha = wide(s.ALPHA(J, I));
       const float XIN = s.XTR(J, I);
       s.XTR(J, I) = static_cast<float>((alpha + 1.0) * wide(XIN) / wide(XSUM));
-      s.EPSG = EPS(s, s.EGAM(J, I), 2);
-      s.EPSTG = EPS(s, s.EGAM(J, I), 1);
+      const Efficiencies eps = efficienciesAt(s, s.EGAM(J, I));
+      s.EPSG = eps.peak;
+      s.EPSTG = eps.total;
       if (alpha + 1.0 == 0.0) {
         dataFileFault("total conversion coefficient ALPHA = -1 divides by zero",
                       "data set " + quoted({s.DSNAME.data(), s.DSNAME.size()}) + ", transition " +

@@ -10,7 +10,8 @@ namespace tcsum {
 
 // Fills ELOG, the base-10 logarithms of the efficiency table used above
 // 200 keV for the full-energy peak: point 1 is point 2 halved on every axis,
-// points 2 ... NEFF are the table's own. Call it whenever EFF or NEFF change.
+// points 2 ... NEFF are the table's own; and the least abscissa steps of EFF
+// and ELOG. Call it whenever EFF or NEFF change.
 void buildLogTable(Store& s);
 
 // The efficiency at energy E (keV) as a fraction of 1: MODE 1 total, MODE 2
@@ -18,6 +19,14 @@ void buildLogTable(Store& s);
 // line between neighbouring points; above 200 keV for the full-energy peak a
 // quadratic in log-log space; otherwise a quadratic, with negative results 0.
 float EPS(const Store& s, float E, int32_t MODE);
+
+// The efficiencies at energy E, bit for bit EPS(s, E, 1) and EPS(s, E, 2),
+// from one interpolation where the two ranges share it.
+struct Efficiencies {
+  float total;
+  float peak;
+};
+Efficiencies efficienciesAt(const Store& s, float E);
 
 // The range EPS takes its value from at energy E for MODE.
 EfficiencyRange epsRange(const Store& s, float E, int32_t MODE);

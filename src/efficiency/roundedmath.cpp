@@ -268,7 +268,7 @@ double pow10Double(float x) {
 }
 
 float roundOnce(float x, double y, std::span<const HardCase> cases) {
-  if (nearMidpoint(y)) {
+  if (mayBeNearMidpoint(y)) {
     const auto hit = std::lower_bound(cases.begin(), cases.end(), x,
                                       [](const HardCase& c, float v) { return c.x < v; });
     if (hit != cases.end() && hit->x == x) return hit->result;

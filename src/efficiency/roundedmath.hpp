@@ -11,6 +11,7 @@
 // (relative) of a midpoint, so the result is correct with any double
 // logarithm and power whose error stays below that window, a margin of about
 // thirty units in the last place over what C libraries deliver.
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -78,6 +79,25 @@ bool nearMidpoint(Real y, double window = kMidpointWindow) {
   }
   const Real distance = a > midpoint ? a - midpoint : midpoint - a;
   return distance <= a * static_cast<Real>(window);
+}
+
+// A quick test that holds wherever nearMidpoint(y) does, and at a few more y,
+// which only cost roundOnce a look at the table. Where 2^e <= |y| < 2^(e+1),
+// -126 <= e <= 127, the floats lie 2^29 units u = 2^(e-52) of Y's last place
+// apart, so the 29 low bits B of Y's significand give |y| = t + B u with t a
+// float, and the midpoint nearest |y| is t + 2^28 u (kOverflowMidpoint for
+// t = FLT_MAX). The window of nearMidpoint is |y| 2^-47 < 2^(e+1-47) = 2^6 u,
+// so nearMidpoint(y) implies |B - 2^28| < 2^6, well inside kNearMidpointBits.
+// Every other Y (0, below the normal floats, beyond the float range, infinite
+// or NaN) takes nearMidpoint itself.
+inline constexpr int64_t kNearMidpointBits = int64_t{1} << 8;
+inline bool mayBeNearMidpoint(double y) {
+  const auto bits = std::bit_cast<uint64_t>(y);
+  const int exponent = static_cast<int>((bits >> 52) & 0x7ff) - 1023;
+  if (exponent < -126 || exponent > 127) return nearMidpoint(y);
+  constexpr int64_t kHalf = int64_t{1} << 28;
+  const auto B = static_cast<int64_t>(bits & 0x1fffffff);
+  return B - kHalf <= kNearMidpointBits && kHalf - B <= kNearMidpointBits;
 }
 
 }  // namespace roundedmath

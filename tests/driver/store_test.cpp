@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 
 #include "core/fatal.hpp"
 
@@ -21,6 +22,15 @@ TEST(Store, IndexOutsideAnArrayStopsTheRun) {
     EXPECT_THAT(write, ::testing::ThrowsMessage<RunStop>(
                            ::testing::StartsWith("index beyond the data store")));
   EXPECT_EQ(m(2, 1), 0.0f);
+}
+
+TEST(Store, RowIsCheckedOnceForAllItsElements) {
+  Mat<float, 2, 3> m;
+  m(2, 3) = 7.0f;
+  EXPECT_EQ(m.row(2, 3)[2], 7.0f);
+  EXPECT_EQ(m.row(1, 2).size(), 2u);
+  for (const auto& [i, n] : {std::pair{1, 4}, {3, 1}, {0, 1}, {1, 0}})
+    EXPECT_THROW((void)m.row(i, n), RunStop) << i << ", " << n;
 }
 
 }  // namespace

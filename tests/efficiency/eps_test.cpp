@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <tuple>
+#include <vector>
 
 namespace tcsum {
 namespace {
@@ -59,6 +61,39 @@ TEST(Eps, StraightLineBitForBit) {
     s.EFF(k % 3 + 1, k / 3 + 1) = table[k / 3][k % 3];
   for (const auto& [e, mode, want] : cases)
     EXPECT_EQ(std::bit_cast<uint32_t>(EPS(s, e, mode)), want) << "E=" << e << " MODE=" << mode;
+}
+
+TEST(Eps, BothEfficienciesAtOnceAreEpsBitForBit) {
+  // Tables of 1, 2, 3 and 12 points of the first test's kind, detector codes 0 and 7; energies at
+  // and next to the points and the range boundaries, and spread over six decades.
+  const float table[12][3] = {{20, 499.75f, 6},     {40, 499, 74},        {60, 497.75f, 94},
+                              {100, 493.75f, 110},  {150, 485.9375f, 85}, {250, 460.9375f, 60},
+                              {500, 343.75f, 30},   {800, 100, 20},       {1000, 90, 15},
+                              {1500, 70.5f, 11.2f}, {2500, 52, 7.1f},     {4000, 40.25f, 4.9f}};
+  std::vector<float> energies = {0.0f, -0.0f, -5.0f, 1e7f};
+  for (float e : {50.0f, 81.0f, 200.0f, 20.0f, 40.0f, 60.0f, 100.0f, 150.0f, 250.0f, 500.0f, 800.0f,
+                  1000.0f, 1500.0f, 2500.0f, 4000.0f})
+    energies.insert(energies.end(), {e, std::nextafter(e, 0.0f), std::nextafter(e, 1e9f)});
+  for (int32_t k = 0; k <= 600; ++k)
+    energies.push_back(static_cast<float>(std::pow(10.0, -0.5 + k / 100.0)));
+  auto bits = [](float v) { return std::bit_cast<uint32_t>(v); };
+  Store s;
+  for (int32_t k = 0; k < 36; ++k)
+    s.EFF(k % 3 + 1, k / 3 + 1) = table[k / 3][k % 3];
+  for (int32_t neff : {1, 2, 3, 12}) {
+    for (int32_t kdet : {0, 7}) {
+      s.NEFF = neff;
+      s.KDET = kdet;
+      buildLogTable(s);
+      for (float e : energies) {
+        const Efficiencies both = efficienciesAt(s, e);
+        ASSERT_EQ(bits(both.total), bits(EPS(s, e, 1)))
+            << "NEFF=" << neff << " KDET=" << kdet << " E=" << e;
+        ASSERT_EQ(bits(both.peak), bits(EPS(s, e, 2)))
+            << "NEFF=" << neff << " KDET=" << kdet << " E=" << e;
+      }
+    }
+  }
 }
 
 }  // namespace

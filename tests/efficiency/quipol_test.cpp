@@ -5,8 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
+#include <limits>
+#include <random>
+#include <span>
 #include <tuple>
+#include <vector>
+
+#include "core/fatal.hpp"
 
 namespace tcsum {
 namespace {
@@ -67,6 +74,80 @@ TEST(Quipol, WeightsRoundInTheirOrder) {
     EXPECT_EQ(std::bit_cast<uint32_t>(val(2)), total) << "x=" << x;
     EXPECT_EQ(std::bit_cast<uint32_t>(val(3)), peak) << "x=" << x;
   }
+}
+
+TEST(Quipol, TwoPointsAtTheSameRoundedDistanceStopTheScan) {
+  // x = 2^25: x - 0 is 2^25 and x - 1 rounds (to even) to 2^25 too, so the scan stops at point 2
+  // and takes points 1-3, whose ordinates are 0, though points 2-4 lie nearer.
+  Mat<float, 2, 4> tab;
+  const float X[4] = {0, 1, 2, 3};
+  for (int32_t k = 1; k <= 4; ++k)
+    tab(1, k) = X[k - 1];
+  tab(2, 4) = 1.0f;
+  Vec<float, 2> val;
+  val(1) = 0x1p25f;
+  float extra = 0.0f;
+  QUIPOL(tab, val, 2, 4, extra, leastAbscissaStep(tab.row(1, 4)));
+  EXPECT_EQ(val(2), 0.0f);
+  // A table of more points than the store holds ends the run, even at one of its points.
+  val(1) = 0.0f;
+  EXPECT_THROW(QUIPOL(tab, val, 2, 5, extra), RunStop);
+}
+
+TEST(Quipol, BisectionEndsWhereTheScanEnds) {
+  // Tables of 3 to 29 points, some spread over decades and some in clusters of neighbouring
+  // floats, far from 0 or around it, and some that do not ascend; x at, next to and between the
+  // points, far outside and not finite.
+  std::mt19937 random(20240611);
+  auto uniform = [&random](float a, float b) {
+    return std::uniform_real_distribution<float>(a, b)(random);
+  };
+  const float kInf = std::numeric_limits<float>::infinity();
+  int64_t bisected = 0;
+  int64_t cases = 0;
+  int64_t tied = 0;
+  for (int32_t table = 0; table < 400; ++table) {
+    const auto N = static_cast<int32_t>(3 + table % 27);
+    std::vector<float> X(static_cast<std::size_t>(N));
+    const float start = table % 3 == 0 ? uniform(-100.0f, 100.0f) : uniform(1.0f, 1e4f);
+    const int kind = table % 5;
+    X[0] = start;
+    for (std::size_t k = 1; k < X.size(); ++k) {
+      if (kind == 0) X[k] = std::nextafter(X[k - 1], kInf);             // neighbouring floats
+      if (kind == 1) X[k] = X[k - 1] + uniform(0.0f, 4.0f) * 0x1p-20f;  // a tight cluster
+      if (kind == 2) X[k] = X[k - 1] * 1.5f + 1.0f;                     // decades
+      if (kind == 3) X[k] = X[k - 1] + uniform(0.1f, 10.0f);            // even spacing
+      if (kind == 4) X[k] = X[k - 1] + uniform(-1.0f, 10.0f);           // not always ascending
+    }
+    std::vector<float> xs = {-kInf, kInf, std::numeric_limits<float>::quiet_NaN(), -1e30f, 1e30f};
+    for (float p : X) {
+      for (float f : {1.0f, -1.0f, 0.5f, 2.0f, 1e3f, 1e7f})
+        xs.push_back(p + f * (X.back() - X.front()));
+      xs.insert(xs.end(), {p, std::nextafter(p, -kInf), std::nextafter(p, kInf)});
+    }
+    for (std::size_t k = 1; k < X.size(); ++k)
+      xs.push_back(X[k - 1] + (X[k] - X[k - 1]) / 2.0f);
+    for (int32_t i = 0; i < 50; ++i)
+      xs.push_back(uniform(X.front() - 1.0f, X.back() + 1.0f));
+
+    const float step = leastAbscissaStep(X);
+    // Around where the bisection gives way to the scan, and beyond, where points tie.
+    for (float f : {0x1p21f, 0x1.fffp21f, 0x1p22f, 0x1p23f, 0x1p24f, 0x1p26f})
+      xs.insert(xs.end(), {X.front() + f * step, X.front() - f * step});
+    for (float x : xs) {
+      const ScanEnd scan = scanForNearest(X, x);
+      const ScanEnd found = findNearest(X, x, step);
+      ASSERT_TRUE(found.kind == scan.kind && found.I == scan.I)
+          << "table " << table << " x=" << x << ": scan ends at " << scan.I << ", bisection at "
+          << found.I;
+      bisected += std::fabs(X.front() - x) * 0x1p-22f < step;
+      ++cases;
+      tied += scan.kind == ScanEnd::stopped && X[static_cast<std::size_t>(scan.I - 1)] < x;
+    }
+  }
+  // The bisection answered for many, and the scan stopped at tied points for some.
+  EXPECT_GT(bisected, cases / 3) << bisected << " of " << cases;
+  EXPECT_GT(tied, 100) << tied;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace tcsum {
@@ -61,6 +62,31 @@ TEST(RoundedMath, MidpointWindow) {
   EXPECT_TRUE(nearMidpoint(0x1p-150));                              // 0 to the least subnormal
   EXPECT_FALSE(nearMidpoint(0.0));
   EXPECT_FALSE(nearMidpoint(std::numeric_limits<double>::infinity()));
+}
+
+TEST(RoundedMath, QuickMidpointTestHoldsWhereverTheExactOneDoes) {
+  // Steps of a unit in the double's last place across the midpoints on either side of 2^-126,
+  // above 1, below 2 and above FLT_MAX, either sign; the window spans about 64 units each way.
+  using roundedmath::mayBeNearMidpoint;
+  using roundedmath::nearMidpoint;
+  int32_t near = 0;
+  for (double midpoint :
+       {0x1.000001p-126, 0x1.000001p0, 0x1.ffffffp127, 0x1.ffffffp-127, 0x1.ffffffp0}) {
+    for (double sign : {1.0, -1.0}) {
+      double y = sign * midpoint;
+      for (int32_t k = 0; k < 80; ++k)
+        y = std::nextafter(y, 0.0);
+      for (int32_t k = 0; k < 160; ++k, y = std::nextafter(y, sign * 1e300)) {
+        if (!nearMidpoint(y)) continue;
+        ++near;
+        EXPECT_TRUE(mayBeNearMidpoint(y)) << y;
+      }
+    }
+  }
+  EXPECT_GT(near, 500);
+  EXPECT_FALSE(mayBeNearMidpoint(1.0));
+  EXPECT_FALSE(mayBeNearMidpoint(0.0));
+  EXPECT_TRUE(mayBeNearMidpoint(0x1p-150));
 }
 
 }  // namespace
