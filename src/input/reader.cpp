@@ -16,6 +16,25 @@ bool DataFile::refill() {
 Record DataFile::next(const char* expecting) {
   Record record;
   record.text.fill(' ');
+  // The common case here: the whole line and its LF lie ahead in the block,
+  // and the line is no longer than a record.
+  const char* from = block_.data() + next_;
+  const std::size_t reach = std::min(end_ - next_, record.text.size() + 1);
+  const auto* lf = static_cast<const char*>(std::memchr(from, '\n', reach));
+  if (lf != nullptr) {
+    const auto line = static_cast<std::size_t>(lf - from);
+    // A CR ending the line belongs to the line end, not to the record.
+    std::memcpy(record.text.data(), from, line > 0 && lf[-1] == '\r' ? line - 1 : line);
+    next_ += line + 1;
+  } else {
+    readAcrossBlocks(record, expecting);
+  }
+  record.number = ++records_;
+  if (observer_) observer_(record, expecting);
+  return record;
+}
+
+void DataFile::readAcrossBlocks(Record& record, const char* expecting) {
   std::size_t length = 0;  // bytes of the line so far, of which the first columns are kept
   char last = 0;           // the line's last byte before its LF
   bool any = false;
@@ -42,11 +61,8 @@ Record DataFile::next(const char* expecting) {
     dataFileFault("end-of-file during read",
                   "after record " + std::to_string(records_) + ", expecting " + expecting);
   }
-  // A CR ending the line belongs to the line end, not to the record.
+  // The CR ending a line that fits a record, as above.
   if (last == '\r' && length <= record.text.size()) record.text[length - 1] = ' ';
-  record.number = ++records_;
-  if (observer_) observer_(record, expecting);
-  return record;
 }
 
 int32_t DataFile::firstNonBlankRecord() {

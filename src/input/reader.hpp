@@ -40,6 +40,9 @@ class DataFile {
  private:
   // Reads the next block of the file; false at its end.
   bool refill();
+  // The next record into RECORD (blank-filled) piece by piece, where its
+  // line runs past the block read or is longer than a record.
+  void readAcrossBlocks(Record& record, const char* expecting);
 
   static constexpr std::size_t kBlockSize = 1 << 16;
   std::streambuf& in_;
