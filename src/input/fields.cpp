@@ -342,31 +342,31 @@ namespace {
 [[noreturn]] void conversionFault(const Record& record, const Field& field) {
   dataFileFault("input conversion error", describeField(record, field));
 }
+
+// The fields of a record in order: the shortcut FAST for those WIDTH columns
+// wide while it serves, then CONVERT for the rest.
+template <typename T, int32_t kWidth, bool (*kFast)(const char*, T&),
+          bool (*kConvert)(std::string_view, T&)>
+void readFields(const Record& record, std::span<const Field> fields, T* values) {
+  std::size_t i = 0;
+  for (; i < fields.size(); ++i) {
+    const Field& f = fields[i];
+    if (f.last - f.first + 1 != kWidth || !kFast(record.text.data() + (f.first - 1), values[i]))
+      break;
+  }
+  for (; i < fields.size(); ++i) {
+    const Field& f = fields[i];
+    if (!kConvert(record.columns(f.first, f.last), values[i])) conversionFault(record, f);
+  }
+}
 }  // namespace
 
 void readReals(const Record& record, std::span<const Field> fields, float* values) {
-  // The fast way while it serves, the general way for the rest.
-  std::size_t i = 0;
-  for (; i < fields.size(); ++i) {
-    const Field& f = fields[i];
-    if (f.last - f.first != 9 || !tenColumns(record.text.data() + (f.first - 1), values[i])) break;
-  }
-  for (; i < fields.size(); ++i) {
-    const Field& f = fields[i];
-    if (!convertReal(record.columns(f.first, f.last), values[i])) conversionFault(record, f);
-  }
+  readFields<float, 10, tenColumns, convertReal>(record, fields, values);
 }
 
 void readIntegers(const Record& record, std::span<const Field> fields, int32_t* values) {
-  std::size_t i = 0;
-  for (; i < fields.size(); ++i) {
-    const Field& f = fields[i];
-    if (f.last - f.first != 1 || !twoColumns(record.text.data() + (f.first - 1), values[i])) break;
-  }
-  for (; i < fields.size(); ++i) {
-    const Field& f = fields[i];
-    if (!convertInteger(record.columns(f.first, f.last), values[i])) conversionFault(record, f);
-  }
+  readFields<int32_t, 2, twoColumns, convertInteger>(record, fields, values);
 }
 
 float readReal(const Record& record, const Field& field) {
