@@ -42,12 +42,18 @@ std::string transitionName(int32_t J, int32_t I) {
   return "transition " + std::to_string(J) + " -> " + std::to_string(I);
 }
 
+// Whether a value lies inside the energy range of the efficiency table (0
+// counts as inside).
+bool insideTable(const Store& s, float E) {
+  return E == 0.0f || (E >= s.EFF(1, 1) && E <= s.EFF(1, s.NEFF));
+}
+
 // Where a value lies relative to the energy range of the efficiency table,
 // as the start of a warning text; empty inside it.
 std::string outsideTable(const Store& s, float E) {
+  if (insideTable(s, E)) return {};
   const float first = s.EFF(1, 1);
   const float last = s.EFF(1, s.NEFF);
-  if (E == 0.0f || (E >= first && E <= last)) return {};
   if (E < first) {
     return " lies " + amount(static_cast<double>(first) - static_cast<double>(E)) +
            " keV below the first energy of the efficiency table (" + value(first) + " keV)";
@@ -183,8 +189,8 @@ void checkDataSet(const Store& s, std::vector<Warning>& out) {
                          value(s.ALPHA(J, I)) + ": check the columns (ALPHA 31-40, ALPHAK 41-50)");
       }
       if (s.XTR(J, I) != 0.0f) {
-        if (std::string where = outsideTable(s, E); !where.empty()) {
-          warn(record, name() + " at " + value(E) + " keV" + where +
+        if (!insideTable(s, E)) {
+          warn(record, name() + " at " + value(E) + " keV" + outsideTable(s, E) +
                            ": its efficiencies are extrapolated; extend the table");
         }
         if (s.ALPHAK(J, I) > 0.0f && conversionK == 0) conversionK = record;

@@ -27,6 +27,8 @@ class InputFile {
 
    protected:
     int_type underflow() override;
+    // Reads of many bytes go straight from the file to the caller.
+    std::streamsize xsgetn(char* to, std::streamsize n) override;
 
    private:
     int fd_;

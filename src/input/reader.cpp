@@ -16,6 +16,25 @@ bool DataFile::refill() {
 Record DataFile::next(const char* expecting) {
   Record record;
   record.text.fill(' ');
+  // The common case here: the whole line and its LF lie ahead in the block,
+  // and the line is no longer than a record.
+  const char* from = block_.data() + next_;
+  const std::size_t reach = std::min(end_ - next_, record.text.size() + 1);
+  const auto* lf = static_cast<const char*>(std::memchr(from, '\n', reach));
+  if (lf != nullptr) {
+    const auto line = static_cast<std::size_t>(lf - from);
+    // A CR ending the line belongs to the line end, not to the record.
+    std::memcpy(record.text.data(), from, line > 0 && lf[-1] == '\r' ? line - 1 : line);
+    next_ += line + 1;
+  } else {
+    readAcrossBlocks(record, expecting);
+  }
+  record.number = ++records_;
+  if (observer_) observer_(record, expecting);
+  return record;
+}
+
+void DataFile::readAcrossBlocks(Record& record, const char* expecting) {
   std::size_t length = 0;  // bytes of the line so far, of which the first columns are kept
   char last = 0;           // the line's last byte before its LF
   bool any = false;
@@ -42,11 +61,8 @@ Record DataFile::next(const char* expecting) {
     dataFileFault("end-of-file during read",
                   "after record " + std::to_string(records_) + ", expecting " + expecting);
   }
-  // A CR ending the line belongs to the line end, not to the record.
+  // The CR ending a line that fits a record, as above.
   if (last == '\r' && length <= record.text.size()) record.text[length - 1] = ' ';
-  record.number = ++records_;
-  if (observer_) observer_(record, expecting);
-  return record;
 }
 
 int32_t DataFile::firstNonBlankRecord() {
@@ -87,14 +103,13 @@ void readEfficiencyBlock(DataFile& file, Store& s) {
 
   for (int32_t i = 2;; ++i) {
     Record r = file.next("an efficiency record");
-    float energy = readReal(r, kEffEnergy);
-    float total = readReal(r, kEffTotal);
-    float peak = readReal(r, kEffPeak);
+    float reals[3];
+    readReals(r, kEffReals, reals);
     int32_t continuation = readInteger(r, kContinuation);
     if (i > kEffPoints) refuseBeyondStore(r, kEffPoints, " records in the efficiency block");
-    s.EFF(1, i) = energy;
-    s.EFF(2, i) = total;
-    s.EFF(3, i) = peak;
+    s.EFF(1, i) = reals[0];
+    s.EFF(2, i) = reals[1];
+    s.EFF(3, i) = reals[2];
     if (continuation == 0) {
       s.NEFF = i - 1;
       return;
@@ -120,12 +135,11 @@ void readLevelRecords(DataFile& file, std::vector<LevelRecord>& levels) {
   using namespace layout;
   for (int32_t i = 1;; ++i) {
     Record r = file.next("a level record");
-    float energy = readReal(r, kLevelEnergy);
-    float feeding = readReal(r, kFeeding);
-    float fraction = readReal(r, kCaptureFraction);
+    float reals[3];
+    readReals(r, kLevelReals, reals);
     if (i > kLevels) refuseBeyondStore(r, kLevels, " level records");
-    levels.push_back({energy, feeding, fraction});
-    if (i > 1 && energy == 0.0f) return;
+    levels.push_back({reals[0], reals[1], reals[2]});
+    if (i > 1 && reals[0] == 0.0f) return;
   }
 }
 
@@ -150,12 +164,12 @@ void readTransitionRecords(DataFile& file, std::vector<TransitionRecord>& transi
   using namespace layout;
   for (;;) {
     Record r = file.next("a transition record");
-    int32_t upper = readInteger(r, kUpperLevel);
-    int32_t lower = readInteger(r, kLowerLevel);
-    float energy = readReal(r, kGammaEnergy);
-    float intensity = readReal(r, kIntensity);
-    float alpha = readReal(r, kAlpha);
-    float alphak = readReal(r, kAlphaK);
+    int32_t levels[2];
+    readIntegers(r, kLevelNumbers, levels);
+    float reals[4];
+    readReals(r, kTransitionReals, reals);
+    const int32_t upper = levels[0];
+    const int32_t lower = levels[1];
     auto checkLevelNumber = [&r](const Field& field, int32_t number) {
       if (number < 1 || number > kLevels) {
         dataFileFault(
@@ -165,7 +179,7 @@ void readTransitionRecords(DataFile& file, std::vector<TransitionRecord>& transi
     };
     checkLevelNumber(kUpperLevel, upper);
     checkLevelNumber(kLowerLevel, lower);
-    transitions.push_back({upper, lower, energy, intensity, alpha, alphak, r.number});
+    transitions.push_back({upper, lower, reals[0], reals[1], reals[2], reals[3], r.number});
     // Upper level 33, the last row of the store, ends the list.
     if (upper == kLevels) return;
   }

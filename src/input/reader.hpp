@@ -40,6 +40,9 @@ class DataFile {
  private:
   // Reads the next block of the file; false at its end.
   bool refill();
+  // The next record into RECORD (blank-filled) piece by piece, where its
+  // line runs past the block read or is longer than a record.
+  void readAcrossBlocks(Record& record, const char* expecting);
 
   static constexpr std::size_t kBlockSize = 1 << 16;
   std::streambuf& in_;
@@ -77,6 +80,11 @@ inline constexpr Field kGammaEnergy{11, 20, "transition energy"};
 inline constexpr Field kIntensity{21, 30, "gamma-ray emission intensity"};
 inline constexpr Field kAlpha{31, 40, "total conversion coefficient ALPHA"};
 inline constexpr Field kAlphaK{41, 50, "K conversion coefficient ALPHAK"};
+// The same fields as read together.
+inline constexpr Field kEffReals[] = {kEffEnergy, kEffTotal, kEffPeak};
+inline constexpr Field kLevelReals[] = {kLevelEnergy, kFeeding, kCaptureFraction};
+inline constexpr Field kLevelNumbers[] = {kUpperLevel, kLowerLevel};
+inline constexpr Field kTransitionReals[] = {kGammaEnergy, kIntensity, kAlpha, kAlphaK};
 }  // namespace layout
 
 // Reads the efficiency block into EFF, NEFF, KDET1, KDET and DETTXT. The

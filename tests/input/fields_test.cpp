@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "core/fatal.hpp"
 
@@ -89,11 +90,60 @@ TEST(ConvertReal, PlainDecimalsAsFromChars) {
     for (char c : text)
       if (c != ' ' && c != '+') squeezed += c;
     float expected = 0.0f;
-    const auto [end, ec] = std::from_chars(squeezed.data(), squeezed.data() + squeezed.size(), expected);
+    const auto [end, ec] =
+        std::from_chars(squeezed.data(), squeezed.data() + squeezed.size(), expected);
     ASSERT_TRUE(ec == std::errc() && end == squeezed.data() + squeezed.size()) << squeezed;
     float value = -99.0f;
     ASSERT_TRUE(convertReal(text, value)) << '"' << text << '"';
-    ASSERT_EQ(std::bit_cast<uint32_t>(value), std::bit_cast<uint32_t>(expected)) << '"' << text << '"';
+    ASSERT_EQ(std::bit_cast<uint32_t>(value), std::bit_cast<uint32_t>(expected))
+        << '"' << text << '"';
+  }
+}
+
+// A 10-column field (a 2-column integer) of a common form takes a shortcut. Blanks mean nothing
+// wherever they stand, so the field with one more blank goes the general way and must give the
+// same: acceptance and bits, over right-aligned numbers of 1 to 9 characters with points, blanks,
+// signs, exponent letters and stray bytes in between. The listed fields sit on the shortcut's
+// edges: 2^24 - 1 and 2^24 (digits 16777217 lie halfway and tie to even), eight decimals, a point
+// first or last, a sign or blank where a digit would be, "1-2345" (1E-2345, too small: 0).
+TEST(ConvertReal, TenColumnsAsTheGeneralWay) {
+  std::mt19937 random(29);
+  const auto below = [&random](uint32_t n) { return static_cast<uint32_t>(random() % n); };
+  const std::string common = "0123456789.", rare = " +-.EdD,\t";
+  std::vector<std::string> fields = {" 1677721.5", " 1.6777215", " 1677721.6", "  16777217",
+                                     " .12345678", " 16777215.", "  12 3.456", "    -1.250",
+                                     "  1.2.3456", "    1-2345", "    1.5+30", "1234567.89"};
+  for (int32_t k = 0; k < 300000; ++k) {
+    std::string text(1, below(10) == 0 ? static_cast<char>('0' + below(10)) : ' ');
+    text.append(below(9), ' ');
+    while (text.size() < 10)
+      text += below(20) == 0 ? rare[below(rare.size())] : common[below(common.size())];
+    fields.push_back(text);
+  }
+  for (const std::string& text : fields) {
+    float fast = -99.0f, general = -99.0f;
+    const bool taken = convertReal(text, fast);
+    ASSERT_EQ(taken, convertReal(text + " ", general)) << '"' << text << '"';
+    if (taken) {
+      ASSERT_EQ(std::bit_cast<uint32_t>(fast), std::bit_cast<uint32_t>(general))
+          << '"' << text << '"';
+    }
+  }
+  float value = 0.0f;
+  EXPECT_TRUE(convertReal(" 1677721.5", value) && value == 1677721.5f);
+  EXPECT_TRUE(convertReal(" .12345678", value) && value == 0.12345678f);
+  EXPECT_TRUE(convertReal("    1-2345", value) && value == 0.0f);
+  const std::string bytes = " +-.0123456789x";
+  for (char a : bytes) {
+    for (char b : bytes) {
+      const std::string text{a, b};
+      int32_t fast = -99, general = -99;
+      const bool taken = convertInteger(text, fast);
+      ASSERT_EQ(taken, convertInteger(text + " ", general)) << '"' << text << '"';
+      if (taken) {
+        ASSERT_EQ(fast, general) << '"' << text << '"';
+      }
+    }
   }
 }
 
@@ -125,6 +175,11 @@ TEST(ReadField, BadFieldStopsTheRunNamingRecordColumnsAndText) {
               stops("record 12, columns 21-30 (intensity): \"1.5x3     \""));
   EXPECT_THAT([&] { readInteger(r, lower); },
               stops("record 12, columns 3-4 (lower level): \"x1\""));
+  // Several fields at once: the first bad one in their order.
+  const Field several[] = {{11, 20, "energy"}, intensity, {1, 4, "levels"}};
+  float values[3];
+  EXPECT_THAT([&] { readReals(r, several, values); },
+              stops("record 12, columns 21-30 (intensity)"));
 }
 
 }  // namespace

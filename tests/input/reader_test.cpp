@@ -31,14 +31,18 @@ auto stops(const char* message, const std::string& where = "") {
 }
 
 TEST(DataFile, RecordsAndLineEnds) {
-  std::istringstream in("AB\nCD\r\n\nA\rB\n" + std::string(85, 'x') + "yz\r\nEF\r");
+  std::istringstream in("AB\nCD\r\n\nA\rB\n" + std::string(85, 'x') + "yz\r\n" +
+                        std::string(81, 'w') + "\r\n" + std::string(82, 'v') + "\r\nEF\r");
   DataFile file(in);
   // CR before LF or ending the last line is dropped, any other byte is data; short records
   // are blank-padded, long ones cut after column 82.
-  for (const char* expected : {"AB ", "CD ", "   ", "A\rB", "xxx", "EF "}) {
+  const std::pair<const char*, const char*> expected[] = {
+      {"AB ", "   "}, {"CD ", "   "}, {"   ", "   "}, {"A\rB", "   "},
+      {"xxx", "xxx"}, {"www", "ww "}, {"vvv", "vvv"}, {"EF ", "   "}};
+  for (const auto& [first, last] : expected) {
     Record r = file.next("a record");
-    EXPECT_EQ(r.columns(1, 3), expected);
-    EXPECT_EQ(r.columns(80, 82), r.number == 5 ? "xxx" : "   ");
+    EXPECT_EQ(r.columns(1, 3), first) << r.number;
+    EXPECT_EQ(r.columns(80, 82), last) << r.number;
   }
   EXPECT_THAT([&] { file.next("a record"); },
               stops("end-of-file during read, unit 5, file TALVEN"));
