@@ -272,9 +272,11 @@ void writeEOther(char* field, int32_t w, int32_t d, float value);
 // ends in blanks of its own (an A field's own blanks are written as they
 // stand). end() closes the record with CR LF.
 //
-// A record is assembled in place in a line buffer, field by field, and goes
-// to OUT whole at its end; a record longer than the line buffer goes out in
-// pieces. A record left unfinished goes to OUT when the writer ends.
+// Records are assembled in place in a buffer, field by field, and go to OUT
+// when the buffer fills and when the writer ends, so a writer kept for many
+// records appends to OUT once for each buffer full; a record longer than
+// the buffer goes out in pieces. Whatever the writer holds, an unfinished
+// record included, is in OUT once it has ended.
 class RecordWriter {
  public:
   explicit RecordWriter(std::string& out) : out_(out) {}
@@ -327,8 +329,7 @@ class RecordWriter {
     if (used_ + 2 > line_.size()) spill();
     line_[used_] = '\r';
     line_[used_ + 1] = '\n';
-    out_.append(line_.data(), used_ + 2);
-    used_ = 0;
+    used_ += 2;
     return *this;
   }
 
@@ -361,9 +362,9 @@ class RecordWriter {
 
   static constexpr char kBlanks[kFieldSlack + 1] = "                                ";
   std::string& out_;
-  std::size_t used_ = 0;     // characters of the record in line_
+  std::size_t used_ = 0;     // characters in line_
   std::size_t pending_ = 0;  // blanks held back
-  std::array<char, 256> line_;
+  std::array<char, 4096> line_;
 };
 
 }  // namespace tcsum

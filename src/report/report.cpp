@@ -1,7 +1,5 @@
 #include "report/report.hpp"
 
-#include "core/destination.hpp"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "core/destination.hpp"
 #include "core/fatal.hpp"
 
 namespace tcsum {
@@ -24,7 +23,6 @@ mode_t currentUmask() {
   ::umask(mask);
   return mask;
 }
-
 
 // Records are written to disk once this much is buffered.
 constexpr std::size_t kFlushBytes = 1 << 16;
@@ -223,20 +221,24 @@ void writeDetectorHeading(Report& report, const DetectorResult& d, const DataSet
 }
 
 void writeEfficiencyTable(Report& report, const std::vector<EfficiencyPoint>& table) {
-  RecordWriter r = report.records();
-  r.X(10).text(" WERTE FUER NACHWEISWAHRSCHEINLICHKEITEN(*10**3):").end().end();
-  r.X(17).text("E       EPST      EPS").end().end();
-  for (const EfficiencyPoint& p : table)
-    r.X(10).F(10, 1, p.energy).F(10, 3, p.total).F(10, 3, p.peak).end();
-  r.end();
+  {
+    RecordWriter r = report.records();
+    r.X(10).text(" WERTE FUER NACHWEISWAHRSCHEINLICHKEITEN(*10**3):").end().end();
+    r.X(17).text("E       EPST      EPS").end().end();
+    for (const EfficiencyPoint& p : table)
+      r.X(10).F(10, 1, p.energy).F(10, 3, p.total).F(10, 3, p.peak).end();
+    r.end();
+  }
   report.committed();
 }
 
 void writeLevelList(Report& report, const std::vector<LevelResult>& levels) {
-  RecordWriter r = report.records();
-  r.end().end().X(10).text("ENERGIENIVEAUS(KEV)").end().end();
-  for (const LevelResult& l : levels)
-    r.X(18).I(2, l.number).F(16, 2, l.energy).F(16, 5, l.feeding).text(" %").F(16, 5, l.PK).end();
+  {
+    RecordWriter r = report.records();
+    r.end().end().X(10).text("ENERGIENIVEAUS(KEV)").end().end();
+    for (const LevelResult& l : levels)
+      r.X(18).I(2, l.number).F(16, 2, l.energy).F(16, 5, l.feeding).text(" %").F(16, 5, l.PK).end();
+  }
   report.committed();
 }
 
@@ -292,9 +294,10 @@ void writeSeparator(Report& report) {
   report.committed();
 }
 
-void writeTransitionRow(Report& report, const TransitionResult& t) {
-  report.records()
-      .X(10)
+namespace {
+
+void transitionRow(RecordWriter& records, const TransitionResult& t) {
+  records.X(10)
       .I(4, t.upper)
       .text(" -> ")
       .I(2, t.lower)
@@ -306,6 +309,19 @@ void writeTransitionRow(Report& report, const TransitionResult& t) {
       .E(12, 3, t.EPSTG)
       .E(12, 3, t.EPSG)
       .end();
+}
+
+void resultRow(RecordWriter& records, float energy, float count, float factor) {
+  records.X(20).F(15, 3, energy).F(19, 4, count).F(19, 4, factor).end();
+}
+
+}  // namespace
+
+void writeTransitionRow(Report& report, const TransitionResult& t) {
+  {
+    RecordWriter records = report.records();
+    transitionRow(records, t);
+  }
   report.committed();
 }
 
@@ -324,7 +340,10 @@ void writeResultsHeading(Report& report) {
 }
 
 void writeResultRow(Report& report, float energy, float count, float factor) {
-  report.records().X(20).F(15, 3, energy).F(19, 4, count).F(19, 4, factor).end();
+  {
+    RecordWriter records = report.records();
+    resultRow(records, energy, count, factor);
+  }
   report.committed();
 }
 
@@ -347,15 +366,23 @@ void writeBalance(Report& report, const DataSetResult& ds) {
 }
 
 void writeTransitions(Report& report, const DataSetResult& ds, std::size_t from) {
-  for (std::size_t k = from; k < ds.transitions.size(); ++k)
-    writeTransitionRow(report, ds.transitions[k]);
+  {
+    RecordWriter records = report.records();
+    for (std::size_t k = from; k < ds.transitions.size(); ++k)
+      transitionRow(records, ds.transitions[k]);
+  }
+  report.committed();
 }
 
 void writeResults(Report& report, const DataSetResult& ds) {
   writeResultsHeading(report);
-  for (const GammaLine& g : ds.gammas)
-    writeResultRow(report, g.energy, g.RATE0, g.KORR);
-  if (ds.xray) writeResultRow(report, ds.xray->energy, ds.xray->RATE0, ds.xray->KORR);
+  {
+    RecordWriter records = report.records();
+    for (const GammaLine& g : ds.gammas)
+      resultRow(records, g.energy, g.RATE0, g.KORR);
+    if (ds.xray) resultRow(records, ds.xray->energy, ds.xray->RATE0, ds.xray->KORR);
+  }
+  report.committed();
 }
 
 }  // namespace tcsum

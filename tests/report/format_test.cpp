@@ -135,26 +135,28 @@ TEST(FieldWriters, DigitForDigitAsToChars) {
 
 TEST(RecordWriter, BlanksFieldsAndRecordEnds) {
   std::string out;
-  RecordWriter r(out);
-  r.X(3).text("a").X(4).end();  // blanks before a field are written, trailing ones dropped
-  r.X(2).end().I(2, 7).end();   // dropped blanks do not reach the next record
-  r.X(1).X(2).text("b").A("cd  ").X(5).end();  // blanks add up; an A field keeps its own blanks
-  r.I(2, 100).text("x").end().end();           // overflow, then the record goes on; empty line
+  {
+    RecordWriter r(out);
+    r.X(3).text("a").X(4).end();  // blanks before a field are written, trailing ones dropped
+    r.X(2).end().I(2, 7).end();   // dropped blanks do not reach the next record
+    r.X(1).X(2).text("b").A("cd  ").X(5).end();  // blanks add up; an A field keeps its own blanks
+    r.I(2, 100).text("x").end().end();           // overflow, then the record goes on; empty line
+  }
   EXPECT_EQ(out, "   a\r\n\r\n 7\r\n   bcd  \r\n**x\r\n\r\n");
 }
 
 TEST(RecordWriter, RecordsLongerThanItsLineBuffer) {
-  // Records are assembled in a buffer of a few hundred characters; longer ones, long blanks and
+  // Records are assembled in a buffer of a few thousand characters; longer ones, long blanks and
   // long texts go out in pieces, in order, and an unfinished record when the writer ends.
-  const std::string longText(700, 'T');
+  const std::string longText(5000, 'T');
   std::string out;
   {
     RecordWriter r(out);
-    r.X(250).F(10, 3, 1.5f).X(300).text(longText).I(3, 42).end();
+    r.X(2500).F(10, 3, 1.5f).X(3000).text(longText).I(3, 42).end();
     r.X(2).E(40, 2, 0.0021f).text("z").end();
     r.text(longText).F(8, 1, -2.25f);  // left unfinished
   }
-  std::string expected = std::string(250, ' ') + "     1.500" + std::string(300, ' ') + longText +
+  std::string expected = std::string(2500, ' ') + "     1.500" + std::string(3000, ' ') + longText +
                          " 42\r\n  " + std::string(32, ' ') + "2.10E-03z\r\n" + longText +
                          "    -2.2";
   EXPECT_EQ(out, expected);
