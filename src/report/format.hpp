@@ -84,9 +84,7 @@ inline int32_t digitCount(uint32_t n) {
 // Blanks the field first, the slack at least, so a number is then written
 // from the field's end back.
 [[gnu::always_inline]] inline void blank(char* field, int32_t w) {
-  std::memset(field, ' ', kFieldSlack);
-  if (static_cast<std::size_t>(w) > kFieldSlack)
-    std::memset(field + kFieldSlack, ' ', static_cast<std::size_t>(w) - kFieldSlack);
+  std::memset(field, ' ', std::max(static_cast<std::size_t>(w), kFieldSlack));
 }
 
 // Fills the whole field with asterisks when the number needs more than W
