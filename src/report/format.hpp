@@ -192,6 +192,7 @@ void writeEOther(char* field, int32_t w, int32_t d, float value);
 
 }  // namespace fieldwriting
 
+// writeI, writeF and writeE: the field writers in place, described above.
 [[gnu::always_inline]] inline void writeI(char* field, int32_t w, int32_t value) {
   using namespace fieldwriting;
   blank(field, w);
