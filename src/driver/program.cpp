@@ -57,10 +57,23 @@ struct DataOutputs {
     guarded(jsonFile, [&] { json->detector(d); });
     guarded(htmlFile, [&] { html->detector(d); });
   }
-  void dataSet(const DataSetResult& ds) {
-    guarded(jsonFile, [&] { json->dataSet(ds); });
-    guarded(csvFile, [&] { csv->dataSet(ds); });
-    guarded(htmlFile, [&] { html->dataSet(ds); });
+  // Each writer's text of a data set, made ahead on the thread that computed
+  // it. Only the writers are read here, never the files, which the thread
+  // that delivers may drop meanwhile.
+  enum Text : std::size_t { jsonText, csvText, htmlText, textCount };
+  void prepare(const DataSetResult& ds, PreparedTexts& texts) const {
+    texts.resize(textCount);
+    if (json) JsonWriter::format(ds, texts[jsonText]);
+    if (csv) csv->format(ds, texts[csvText]);
+    if (html) html->format(ds, texts[htmlText]);
+  }
+  void dataSet(const DataSetResult& ds, const PreparedTexts& texts) {
+    auto text = [&texts](Text t) -> std::string_view {
+      return texts.size() == textCount ? std::string_view(texts[t]) : std::string_view();
+    };
+    guarded(jsonFile, [&] { json->dataSet(ds, text(jsonText)); });
+    guarded(csvFile, [&] { csv->dataSet(ds, text(csvText)); });
+    guarded(htmlFile, [&] { html->dataSet(ds, text(htmlText)); });
   }
   // Closes the outputs. After a stop the JSON and the page say so and go
   // only where no file is in the way; the CSV, which cannot say so, is not
@@ -139,11 +152,16 @@ int runProgram(const ProgramOptions& o) {
   // is quiet or an output goes there.
   const bool uncertaintyTableShown = o.uncertainty && !o.quiet && o.json != "-" && o.csv != "-" &&
                                      o.html != "-" && (o.noReport || o.report != "-");
-  outputs.dataSet = [&](const DataSetResult& ds) {
+  if (data.json || data.csv || data.html) {
+    outputs.prepare = [&data](const DataSetResult& ds, PreparedTexts& texts) {
+      data.prepare(ds, texts);
+    };
+  }
+  outputs.dataSet = [&](const DataSetResult& ds, const PreparedTexts& texts) {
     warnings.print(ds.warnings);
     if (uncertaintyTableShown && ds.reached == Stage::complete)
       std::cout << uncertaintyTable(ds) << std::flush;
-    data.dataSet(ds);
+    data.dataSet(ds, texts);
   };
   std::vector<Warning> afterEndMarker;
   outputs.finished = [&](const std::vector<Warning>& after) {

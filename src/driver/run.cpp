@@ -109,6 +109,7 @@ using Analysis = std::function<void(const Store& asRead, DataSetResult& ds)>;
 struct DataSetOutput {
   std::string section;
   DataSetResult result;
+  PreparedTexts prepared;
   bool hasResult = false;
   std::exception_ptr fault;
 };
@@ -168,6 +169,7 @@ void computeDataSet(Store& s, const DataSetInput& in, Report* report,
 struct Computing {
   const DetectorResult& detector;
   const Analysis& analyse;
+  const std::function<void(const DataSetResult&, PreparedTexts&)>& prepare;
   const DataSetHook& afterDataSet;
   std::unique_ptr<Store> asRead;  // only with an analysis
 };
@@ -175,6 +177,8 @@ struct Computing {
 // Computes IN into OUT, with whatever ends it kept in OUT.
 void compute(Store& s, DataSetInput& in, Report* report, Computing& c, DataSetOutput& out) {
   out.result = std::move(in.result);
+  for (std::string& text : out.prepared)
+    text.clear();
   try {
     try {
       computeDataSet(s, in, report, c.detector, out.result, c.analyse, c.asRead.get());
@@ -189,6 +193,13 @@ void compute(Store& s, DataSetInput& in, Report* report, Computing& c, DataSetOu
   } catch (...) {
     out.fault = std::current_exception();
   }
+  if (out.hasResult && c.prepare) {
+    try {
+      c.prepare(out.result, out.prepared);
+    } catch (...) {
+      if (!out.fault) out.fault = std::current_exception();
+    }
+  }
 }
 
 // Hands a computed data set to the outputs; a fault that ended it ends the run.
@@ -197,11 +208,11 @@ void deliver(DataSetOutput& done, const RunOutputs& out) {
     try {
       out.report->append(done.section);
     } catch (const RunStop&) {
-      if (out.dataSet && done.hasResult) out.dataSet(done.result);
+      if (out.dataSet && done.hasResult) out.dataSet(done.result, done.prepared);
       throw;
     }
   }
-  if (out.dataSet && done.hasResult) out.dataSet(done.result);
+  if (out.dataSet && done.hasResult) out.dataSet(done.result, done.prepared);
   if (done.fault) std::rethrow_exception(done.fault);
 }
 
@@ -239,7 +250,7 @@ struct Reader {
       try {
         out.report->open();
       } catch (const RunStop&) {
-        if (out.dataSet) out.dataSet(in.result);
+        if (out.dataSet) out.dataSet(in.result, {});
         throw;
       }
     }
@@ -264,13 +275,15 @@ struct Work {
   DataSetOutput out;
 };
 
-// A worker thread's own store, and the report section it writes into (the
-// records go out with the data set, in the memory of its Work).
+// A worker thread's own store, and the report section it writes into when
+// the run has a report (the records go out with the data set, in the memory
+// of its Work).
 struct Worker {
-  Worker(const Store& base, Computing c)
-      : s(std::make_unique<Store>(base)), computing(std::move(c)) {}
+  Worker(const Store& base, Computing c, bool withReport)
+      : s(std::make_unique<Store>(base)), computing(std::move(c)), withReport(withReport) {}
   std::unique_ptr<Store> s;
   Computing computing;
+  bool withReport;
   Report section;  // kept in memory
 
   void operator()(Work& w) {
@@ -278,7 +291,7 @@ struct Worker {
     section.swapContents(w.out.section);
     w.out.hasResult = false;
     w.out.fault = nullptr;
-    compute(*s, w.in, &section, computing, w.out);
+    compute(*s, w.in, withReport ? &section : nullptr, computing, w.out);
     section.swapContents(w.out.section);
   }
 };
@@ -288,7 +301,7 @@ std::unique_ptr<Store> storeForAnalysis(const Analysis& analyse) {
 }
 
 void runInOrder(Reader& reader, const DetectorResult& detector, const DataSetHook& afterDataSet) {
-  Computing computing{detector, reader.out.analyse, afterDataSet,
+  Computing computing{detector, reader.out.analyse, reader.out.prepare, afterDataSet,
                       storeForAnalysis(reader.out.analyse)};
   DataSetInput in;
   for (int32_t number = 1; reader.next(number, in); ++number) {
@@ -301,9 +314,11 @@ void runInOrder(Reader& reader, const DetectorResult& detector, const DataSetHoo
 void runInParallel(Reader& reader, const DetectorResult& detector, const DataSetHook& afterDataSet,
                    int32_t jobs) {
   auto newWorker = [&] {
-    auto worker =
-        std::make_shared<Worker>(reader.s, Computing{detector, reader.out.analyse, afterDataSet,
-                                                     storeForAnalysis(reader.out.analyse)});
+    auto worker = std::make_shared<Worker>(
+        reader.s,
+        Computing{detector, reader.out.analyse, reader.out.prepare, afterDataSet,
+                  storeForAnalysis(reader.out.analyse)},
+        reader.out.report != nullptr);
     return OrderedPool<Work>::Worker([worker](Work& w) { (*worker)(w); });
   };
   // The reading thread is one of the jobs: it computes data sets too while

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <functional>
 #include <istream>
+#include <string>
+#include <vector>
 
 #include "core/result.hpp"
 #include "core/store.hpp"
@@ -24,10 +26,20 @@ CalendarDate localDate();
 // the stages finish, so a fault leaves on disk what was computed before it;
 // the other outputs get each data set whole, and the data set a fault
 // stopped with what it had reached.
+// What outputs make of one data set's results ahead of time, one text each.
+using PreparedTexts = std::vector<std::string>;
+
 struct RunOutputs {
   Report* report = nullptr;
   std::function<void(const DetectorResult&)> detector;
-  std::function<void(const DataSetResult&)> dataSet;
+  // Formats a data set's results for the outputs on the thread that computed
+  // it, at the same time as other data sets are computed and delivered: it
+  // may read the results and what the outputs fixed when they got the
+  // detector, nothing they change later.
+  std::function<void(const DataSetResult&, PreparedTexts&)> prepare;
+  // A data set's results, in the file's order, with the texts prepare made
+  // (none where it did not run).
+  std::function<void(const DataSetResult&, const PreparedTexts&)> dataSet;
   // The end marker ended the run; the warnings about what follows it.
   std::function<void(const std::vector<Warning>&)> finished;
   // Further analysis of a computed data set before the outputs get it: with

@@ -239,23 +239,41 @@ void HtmlPage::detector(const DetectorResult& d) {
   file_.write(out);
 }
 
-void HtmlPage::dataSet(const DataSetResult& ds) {
+void HtmlPage::format(const DataSetResult& ds, std::string& out) const {
+  if (ds.reached == Stage::complete) section(ds, std::nullopt, out);
+}
+
+void HtmlPage::dataSet(const DataSetResult& ds, std::string_view formatted) {
   if (stopped_) {
-    write(*stopped_, std::nullopt);
+    writeSection(*stopped_, std::nullopt);
     stopped_.reset();
   }
-  if (ds.reached == Stage::complete) {
-    write(ds, std::nullopt);
-  } else {
+  if (ds.reached != Stage::complete) {
     stopped_ = ds;
+  } else if (!formatted.empty()) {
+    write(formatted);
+  } else {
+    writeSection(ds, std::nullopt);
   }
 }
 
-void HtmlPage::write(const DataSetResult& ds, const std::optional<std::string>& diagnostic) {
+void HtmlPage::write(std::string_view section) {
   ++dataSets_;
+  file_.write(section);
+}
+
+void HtmlPage::writeSection(const DataSetResult& ds,
+                            const std::optional<std::string>& diagnostic) {
+  std::string out;
+  section(ds, diagnostic, out);
+  write(out);
+}
+
+void HtmlPage::section(const DataSetResult& ds, const std::optional<std::string>& diagnostic,
+                       std::string& out) const {
   const bool complete = ds.reached == Stage::complete;
   const std::string name = text(trimmedName(ds.DSNAME));
-  std::string out = "<section class=\"dataset\" id=\"dataset-" + std::to_string(ds.number) + "\">";
+  out += "<section class=\"dataset\" id=\"dataset-" + std::to_string(ds.number) + "\">";
   out += "<h2>" + std::to_string(ds.number) + ". " + name + (complete ? "" : " — stopped") +
          "</h2>\n<dl class=\"meta\">";
   entry(out, "Nuclide", name);
@@ -299,12 +317,11 @@ void HtmlPage::write(const DataSetResult& ds, const std::optional<std::string>& 
   }
   if (complete) results(out, ds);
   out += "</section>\n";
-  file_.write(out);
 }
 
 void HtmlPage::end(const std::optional<std::string>& diagnostic, const std::vector<Warning>& after) {
   if (stopped_) {
-    write(*stopped_, diagnostic);
+    writeSection(*stopped_, diagnostic);
     stopped_.reset();
   }
   std::string out = "<section class=\"status\">";

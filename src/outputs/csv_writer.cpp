@@ -25,9 +25,8 @@ std::string csvField(std::string_view field) {
   return out;
 }
 
-void CsvWriter::dataSet(const DataSetResult& ds) {
+void CsvWriter::format(const DataSetResult& ds, std::string& out) const {
   const std::string name = csvField(utf8FromCodePage437(trimmedName(ds.DSNAME)));
-  std::string out;
   auto numbers = [&](float energy, float rate0, float rate, float factor,
                      const std::optional<FactorUncertainty>& u) {
     for (float value : {energy, rate0, rate, factor}) {
@@ -50,7 +49,16 @@ void CsvWriter::dataSet(const DataSetResult& ds) {
     out += name + ",kxray,,";
     numbers(ds.xray->energy, ds.xray->RATE0, ds.xray->RATE, ds.xray->KORR, ds.xray->uncertainty);
   }
-  file_.write(out);
+}
+
+void CsvWriter::dataSet(const DataSetResult& ds, std::string_view formatted) {
+  if (!formatted.empty()) {
+    file_.write(formatted);
+    return;
+  }
+  std::string own;
+  format(ds, own);
+  file_.write(own);
 }
 
 }  // namespace tcsum

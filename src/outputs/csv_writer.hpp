@@ -11,8 +11,12 @@ namespace tcsum {
 class CsvWriter {
  public:
   explicit CsvWriter(OutputFile& file, bool withUncertainty = false);
-  // The rows of a data set; one that a fault stopped has none.
-  void dataSet(const DataSetResult& ds);
+  // The rows of a data set, appended to OUT; one that a fault stopped has
+  // none. It reads nothing the writer changes, so it can be made on any
+  // thread ahead of dataSet.
+  void format(const DataSetResult& ds, std::string& out) const;
+  // Writes the rows of DS, given FORMATTED, its format(), when it was made.
+  void dataSet(const DataSetResult& ds, std::string_view formatted = {});
 
  private:
   OutputFile& file_;

@@ -1,5 +1,6 @@
 #include "outputs/json_writer.hpp"
 
+#include <algorithm>
 #include <charconv>
 
 #include "outputs/text.hpp"
@@ -18,6 +19,22 @@ void appendInteger(std::string& out, Integer value) {
   char buffer[24];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
   out.append(buffer, result.ptr);
+}
+
+// TEXT as a JSON string. Printable ASCII without quotes or backslashes
+// stands as it is; anything else takes the library's escaping, where bytes
+// that are not UTF-8 (a path given on the command line) become U+FFFD.
+void appendString(std::string& out, const std::string& text) {
+  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+    return c >= ' ' && c < '\x7f' && c != '"' && c != '\\';
+  });
+  if (!plain) {
+    out += Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
+    return;
+  }
+  out += '"';
+  out += text;
+  out += '"';
 }
 
 std::string utf8(std::string_view text) {
@@ -116,7 +133,7 @@ void appendJson(std::string& out, const Json& j, int level) {
         if (!first) out += ',';
         first = false;
         indent(out, level + 1);
-        appendJson(out, Json(key), level);
+        appendString(out, key);
         out += ": ";
         appendJson(out, value, level + 1);
       }
@@ -152,9 +169,14 @@ void appendJson(std::string& out, const Json& j, int level) {
     case Json::value_t::number_unsigned:
       appendInteger(out, j.get<std::uint64_t>());
       return;
+    case Json::value_t::string:
+      appendString(out, j.get_ref<const std::string&>());
+      return;
+    case Json::value_t::boolean:
+      out += j.get<bool>() ? "true" : "false";
+      return;
     default:
-      // null, booleans and strings, escaped; bytes that are not UTF-8 (a
-      // path given on the command line) become U+FFFD.
+      // null (and binary values, which the results never hold)
       out += j.dump(-1, ' ', false, Json::error_handler_t::replace);
       return;
   }
@@ -266,12 +288,19 @@ void JsonWriter::detector(const DetectorResult& d) {
   detectorWritten_ = true;
 }
 
-void JsonWriter::dataSet(const DataSetResult& ds) {
-  std::string out;
-  if (anyDataSet_) out += ',';
+void JsonWriter::format(const DataSetResult& ds, std::string& out) {
   indent(out, 2);
   appendJson(out, dataSetJson(ds), 2);
-  file_.write(out);
+}
+
+void JsonWriter::dataSet(const DataSetResult& ds, std::string_view formatted) {
+  std::string own;
+  if (formatted.empty()) {
+    format(ds, own);
+    formatted = own;
+  }
+  if (anyDataSet_) file_.write(",");
+  file_.write(formatted);
   anyDataSet_ = true;
 }
 

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/result.hpp"
 #include "outputs/output_file.hpp"
@@ -35,7 +36,11 @@ class JsonWriter {
  public:
   JsonWriter(OutputFile& file, const RunInfo& info);
   void detector(const DetectorResult& d);
-  void dataSet(const DataSetResult& ds);
+  // The text of data set DS in the document, appended to OUT. It depends on
+  // DS alone, so it can be made on any thread ahead of dataSet.
+  static void format(const DataSetResult& ds, std::string& out);
+  // Writes data set DS, given FORMATTED, its format(), when it was made.
+  void dataSet(const DataSetResult& ds, std::string_view formatted = {});
   // Closes the document: "status" "complete", or "stopped" with the
   // diagnostic that stopped the run.
   // The warnings about the records after the end marker, when there are

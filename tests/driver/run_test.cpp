@@ -186,14 +186,23 @@ Outcome runWithJobs(const std::string& text, int32_t jobs) {
   RunOutputs out;
   out.report = &report;
   const auto caller = std::this_thread::get_id();
-  out.dataSet = [&o, caller](const DataSetResult& ds) {
-    o.oneThread = o.oneThread && std::this_thread::get_id() == caller;
+  auto describe = [](const DataSetResult& ds) {
     std::string r = std::to_string(ds.number) + " " + trimmedName(ds.DSNAME) + " reached " +
                     std::to_string(static_cast<int>(ds.reached)) + " rows " +
                     std::to_string(ds.transitions.size());
     for (const GammaLine& g : ds.gammas)
       r += " " + std::to_string(g.KORR);
-    o.results.push_back(r);
+    return r;
+  };
+  // The text prepared ahead must reach the outputs with its own data set.
+  out.prepare = [describe](const DataSetResult& ds, PreparedTexts& texts) {
+    texts.resize(1);
+    texts[0] += describe(ds);
+  };
+  out.dataSet = [&o, caller, describe](const DataSetResult& ds, const PreparedTexts& texts) {
+    o.oneThread = o.oneThread && std::this_thread::get_id() == caller;
+    const std::string r = describe(ds);
+    o.results.push_back(texts.size() == 1 && texts[0] == r ? r : r + " prepared: (none)");
   };
   std::istringstream data(text);
   try {
@@ -212,6 +221,8 @@ Outcome runWithJobs(const std::string& text, int32_t jobs) {
 
 void expectSameForEveryNumberOfJobs(const std::string& text, const std::string& what) {
   const Outcome one = runWithJobs(text, 1);
+  for (const std::string& r : one.results)
+    EXPECT_EQ(r.find("prepared: (none)"), std::string::npos) << what << ": " << r;
   for (int32_t jobs : {2, 8}) {
     const Outcome many = runWithJobs(text, jobs);
     EXPECT_TRUE(many.report == one.report) << what << " with " << jobs << " jobs";

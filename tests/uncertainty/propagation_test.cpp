@@ -40,7 +40,7 @@ std::vector<DataSetResult> analysedExample(const std::string& name, const Uncert
   out.analyse = [&o](const Store& asRead, DataSetResult& ds) {
     propagateEfficiencyUncertainty(asRead, ds, o);
   };
-  out.dataSet = [&sets](const DataSetResult& ds) { sets.push_back(ds); };
+  out.dataSet = [&sets](const DataSetResult& ds, const PreparedTexts&) { sets.push_back(ds); };
   auto store = std::make_unique<Store>();
   run(*store, in, out);
   return sets;
