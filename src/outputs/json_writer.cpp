@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <nlohmann/json.hpp>
+#include <vector>
 
 #include "outputs/text.hpp"
 
@@ -14,22 +16,16 @@ void indent(std::string& out, int level) {
   out.append(static_cast<std::size_t>(2 * level), ' ');
 }
 
-template <typename Integer>
-void appendInteger(std::string& out, Integer value) {
-  char buffer[24];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  out.append(buffer, result.ptr);
-}
-
 // TEXT as a JSON string. Printable ASCII without quotes or backslashes
 // stands as it is; anything else takes the library's escaping, where bytes
 // that are not UTF-8 (a path given on the command line) become U+FFFD.
-void appendString(std::string& out, const std::string& text) {
+void appendString(std::string& out, std::string_view text) {
   const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
     return c >= ' ' && c < '\x7f' && c != '"' && c != '\\';
   });
   if (!plain) {
-    out += Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
+    out += nlohmann::json(std::string(text))
+               .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     return;
   }
   out += '"';
@@ -37,71 +33,106 @@ void appendString(std::string& out, const std::string& text) {
   out += '"';
 }
 
+// A JSON value written as it goes, without building it first: two spaces of
+// indentation a level, every member and element on a line of its own, empty
+// objects and arrays as {} and [], every float as the shortest decimal that
+// reads back to it, and one that is not finite as null.
+class JsonStream {
+ public:
+  // The value starts where OUT ends, LEVEL levels of indentation in.
+  JsonStream(std::string& out, int level) : out_(out), base_(level) {}
+
+  // Opens an object ('{') or an array ('['); close() ends the last one open.
+  void open(char bracket) {
+    const int level = open_.empty() ? base_ : open_.back().level + 1;
+    start();
+    out_ += bracket;
+    open_.push_back({bracket == '{' ? '}' : ']', level, true});
+  }
+  void close() {
+    const Container c = open_.back();
+    open_.pop_back();
+    if (!c.empty) indent(out_, c.level);
+    out_ += c.closing;
+  }
+  // The name of the next member of the object open now; its value follows.
+  void key(std::string_view name) {
+    separate();
+    appendString(out_, name);
+    out_ += ": ";
+    named_ = true;
+  }
+
+  void value(float v) {
+    start();
+    const std::string digits = shortestDecimal(v);
+    out_ += digits.empty() ? "null" : digits;
+  }
+  void value(int32_t v) { value(static_cast<int64_t>(v)); }
+  void value(int64_t v) { integer(v); }
+  void value(uint64_t v) { integer(v); }
+  void value(bool v) {
+    start();
+    out_ += v ? "true" : "false";
+  }
+  void value(std::string_view text) {
+    start();
+    appendString(out_, text);
+  }
+  void value(const char* text) { value(std::string_view(text)); }
+  void null() {
+    start();
+    out_ += "null";
+  }
+
+  template <typename T>
+  void field(std::string_view name, const T& v) {
+    key(name);
+    value(v);
+  }
+
+ private:
+  struct Container {
+    char closing;
+    int level;
+    bool empty;
+  };
+
+  // Before a value: an element of an array takes its line here; a member
+  // took it in key().
+  void start() {
+    if (named_ || open_.empty()) {
+      named_ = false;
+      return;
+    }
+    separate();
+  }
+  void separate() {
+    Container& c = open_.back();
+    if (!c.empty) out_ += ',';
+    c.empty = false;
+    indent(out_, c.level + 1);
+  }
+  template <typename Integer>
+  void integer(Integer v) {
+    start();
+    char buffer[24];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
+    out_.append(buffer, result.ptr);
+  }
+
+  std::string& out_;
+  int base_;
+  std::vector<Container> open_;
+  bool named_ = false;
+};
+
 std::string utf8(std::string_view text) {
   return utf8FromCodePage437(text);
 }
 
 std::string twoDigits(int32_t n) {
   return (n < 10 ? "0" : "") + std::to_string(n);
-}
-
-Json efficiencyPair(float total, float peak) {
-  return Json{{"total", total}, {"peak", peak}};
-}
-
-// The uncertainty of a line's factor, when the run computed it.
-void addUncertainty(Json& line, const std::optional<FactorUncertainty>& u) {
-  if (!u) return;
-  line["uncertainty"] = Json{{"mean", u->mean},
-                             {"standard", u->standard},
-                             {"interval95", Json::array({u->low95, u->high95})},
-                             {"sensitivity_total", u->sensitivityTotal},
-                             {"sensitivity_peak", u->sensitivityPeak}};
-}
-
-Json uncertaintySettingsJson(const UncertaintySettings& u) {
-  return Json{{"method", "monte-carlo"},
-              {"distribution", "log-normal"},
-              {"u_total_percent", u.uTotalPercent},
-              {"u_peak_percent", u.uPeakPercent},
-              {"correlation", u.correlation == EfficiencyCorrelation::full ? "full" : "none"},
-              {"samples", u.samples},
-              {"seed", u.seed}};
-}
-
-Json gammaJson(const GammaLine& g) {
-  Json j{{"kind", "gamma"},        {"upper", g.upper},         {"lower", g.lower},
-         {"energy_keV", g.energy}, {"rate0_percent", g.RATE0}, {"rate_percent", g.RATE},
-         {"factor", g.KORR}};
-  addUncertainty(j, g.uncertainty);
-  return j;
-}
-
-Json xrayJson(const XrayLine& x) {
-  Json contributions = Json::array();
-  for (const XrayContribution& c : x.contributions) {
-    Json item;
-    if (c.source == XrayContribution::Source::conversion) {
-      item["source"] = "conversion";
-      item["upper"] = c.upper;
-      item["lower"] = c.lower;
-    } else {
-      item["source"] = "capture";
-      item["level"] = c.upper;
-    }
-    item["rate0_percent"] = c.RATE0;
-    item["rate_percent"] = c.RATE;
-    item["factor"] = c.KORR;
-    contributions.push_back(std::move(item));
-  }
-  Json j{{"kind", "kxray"},
-         {"energy_keV", x.energy},
-         {"rate0_percent", x.RATE0},
-         {"rate_percent", x.RATE},
-         {"factor", x.KORR}};
-  addUncertainty(j, x.uncertainty);
-  j["contributions"] = std::move(contributions);
-  return j;
 }
 
 const char* stageName(Stage stage) {
@@ -118,179 +149,245 @@ const char* stageName(Stage stage) {
   return "";
 }
 
-}  // namespace
-
-void appendJson(std::string& out, const Json& j, int level) {
-  switch (j.type()) {
-    case Json::value_t::object: {
-      if (j.empty()) {
-        out += "{}";
-        return;
-      }
-      out += '{';
-      bool first = true;
-      for (const auto& [key, value] : j.items()) {
-        if (!first) out += ',';
-        first = false;
-        indent(out, level + 1);
-        appendString(out, key);
-        out += ": ";
-        appendJson(out, value, level + 1);
-      }
-      indent(out, level);
-      out += '}';
-      return;
-    }
-    case Json::value_t::array: {
-      if (j.empty()) {
-        out += "[]";
-        return;
-      }
-      out += '[';
-      bool first = true;
-      for (const auto& value : j) {
-        if (!first) out += ',';
-        first = false;
-        indent(out, level + 1);
-        appendJson(out, value, level + 1);
-      }
-      indent(out, level);
-      out += ']';
-      return;
-    }
-    case Json::value_t::number_float: {
-      const std::string digits = shortestDecimal(j.get<float>());
-      out += digits.empty() ? "null" : digits;
-      return;
-    }
-    case Json::value_t::number_integer:
-      appendInteger(out, j.get<std::int64_t>());
-      return;
-    case Json::value_t::number_unsigned:
-      appendInteger(out, j.get<std::uint64_t>());
-      return;
-    case Json::value_t::string:
-      appendString(out, j.get_ref<const std::string&>());
-      return;
-    case Json::value_t::boolean:
-      out += j.get<bool>() ? "true" : "false";
-      return;
-    default:
-      // null (and binary values, which the results never hold)
-      out += j.dump(-1, ' ', false, Json::error_handler_t::replace);
-      return;
-  }
+void efficiencyPair(JsonStream& j, float total, float peak) {
+  j.open('{');
+  j.field("total", total);
+  j.field("peak", peak);
+  j.close();
 }
 
-namespace {
 // The warnings of a part of the run: record number and text, in record order.
-Json warningsJson(const std::vector<Warning>& warnings) {
-  Json out = Json::array();
-  for (const Warning& w : warnings)
-    out.push_back(Json{{"record", w.record}, {"text", utf8(w.text)}});
-  return out;
-}
-}  // namespace
-
-Json detectorJson(const DetectorResult& d) {
-  Json table = Json::array();
-  for (const EfficiencyPoint& p : d.table)
-    table.push_back(Json{{"energy_keV", p.energy}, {"total", p.total}, {"peak", p.peak}});
-  return Json{{"number", 10 * d.KDET1 + d.KDET},
-              {"text", utf8({d.DETTXT.data(), d.DETTXT.size()})},
-              {"efficiency_table", std::move(table)},
-              {"warnings", warningsJson(d.warnings)}};
+void warnings(JsonStream& j, const std::vector<Warning>& list) {
+  j.open('[');
+  for (const Warning& w : list) {
+    j.open('{');
+    j.field("record", w.record);
+    j.field("text", utf8(w.text));
+    j.close();
+  }
+  j.close();
 }
 
-Json dataSetJson(const DataSetResult& ds) {
-  Json j;
-  j["name"] = utf8(trimmedName(ds.DSNAME));
-  j["decay_mode"] = utf8(trimmedName(ds.DECMODE));
-  j["electron_capture"] = ds.electronCapture;
-  j["calculation_date"] =
-      std::to_string(ds.IYEAR) + '-' + twoDigits(ds.IMONTH) + '-' + twoDigits(ds.IDAY);
-  j["xray_energy_keV"] = ds.EX;
-  j["omega_k"] = ds.OMEGAK;
-  j["xray_efficiency"] = efficiencyPair(ds.EPSTX, ds.EPSX);
-  j["status"] = ds.reached == Stage::complete ? "complete" : "stopped";
-  if (ds.reached != Stage::complete) j["stopped_after"] = stageName(ds.reached);
+// The uncertainty of a line's factor, when the run computed it.
+void uncertainty(JsonStream& j, const std::optional<FactorUncertainty>& u) {
+  if (!u) return;
+  j.key("uncertainty");
+  j.open('{');
+  j.field("mean", u->mean);
+  j.field("standard", u->standard);
+  j.key("interval95");
+  j.open('[');
+  j.value(u->low95);
+  j.value(u->high95);
+  j.close();
+  j.field("sensitivity_total", u->sensitivityTotal);
+  j.field("sensitivity_peak", u->sensitivityPeak);
+  j.close();
+}
 
-  Json levels = Json::array();
+void uncertaintySettings(JsonStream& j, const UncertaintySettings& u) {
+  j.open('{');
+  j.field("method", "monte-carlo");
+  j.field("distribution", "log-normal");
+  j.field("u_total_percent", u.uTotalPercent);
+  j.field("u_peak_percent", u.uPeakPercent);
+  j.field("correlation", u.correlation == EfficiencyCorrelation::full ? "full" : "none");
+  j.field("samples", u.samples);
+  j.field("seed", u.seed);
+  j.close();
+}
+
+void gammaLine(JsonStream& j, const GammaLine& g) {
+  j.open('{');
+  j.field("kind", "gamma");
+  j.field("upper", g.upper);
+  j.field("lower", g.lower);
+  j.field("energy_keV", g.energy);
+  j.field("rate0_percent", g.RATE0);
+  j.field("rate_percent", g.RATE);
+  j.field("factor", g.KORR);
+  uncertainty(j, g.uncertainty);
+  j.close();
+}
+
+void xrayLine(JsonStream& j, const XrayLine& x) {
+  j.open('{');
+  j.field("kind", "kxray");
+  j.field("energy_keV", x.energy);
+  j.field("rate0_percent", x.RATE0);
+  j.field("rate_percent", x.RATE);
+  j.field("factor", x.KORR);
+  uncertainty(j, x.uncertainty);
+  j.key("contributions");
+  j.open('[');
+  for (const XrayContribution& c : x.contributions) {
+    j.open('{');
+    if (c.source == XrayContribution::Source::conversion) {
+      j.field("source", "conversion");
+      j.field("upper", c.upper);
+      j.field("lower", c.lower);
+    } else {
+      j.field("source", "capture");
+      j.field("level", c.upper);
+    }
+    j.field("rate0_percent", c.RATE0);
+    j.field("rate_percent", c.RATE);
+    j.field("factor", c.KORR);
+    j.close();
+  }
+  j.close();
+  j.close();
+}
+
+void writeDataSet(JsonStream& j, const DataSetResult& ds) {
+  const bool complete = ds.reached == Stage::complete;
+  j.open('{');
+  j.field("name", utf8(trimmedName(ds.DSNAME)));
+  j.field("decay_mode", utf8(trimmedName(ds.DECMODE)));
+  j.field("electron_capture", ds.electronCapture);
+  j.field("calculation_date",
+          std::to_string(ds.IYEAR) + '-' + twoDigits(ds.IMONTH) + '-' + twoDigits(ds.IDAY));
+  j.field("xray_energy_keV", ds.EX);
+  j.field("omega_k", ds.OMEGAK);
+  j.key("xray_efficiency");
+  efficiencyPair(j, ds.EPSTX, ds.EPSX);
+  j.field("status", complete ? "complete" : "stopped");
+  if (!complete) j.field("stopped_after", stageName(ds.reached));
+
+  j.key("levels");
+  j.open('[');
   for (const LevelResult& l : ds.levels) {
-    Json level{{"number", l.number},
-               {"energy_keV", l.energy},
-               {"feeding_percent", l.feeding},
-               {"k_capture_fraction", l.PK}};
-    if (ds.reached == Stage::complete) level["population_percent"] = l.population;
-    levels.push_back(std::move(level));
+    j.open('{');
+    j.field("number", l.number);
+    j.field("energy_keV", l.energy);
+    j.field("feeding_percent", l.feeding);
+    j.field("k_capture_fraction", l.PK);
+    if (complete) j.field("population_percent", l.population);
+    j.close();
   }
-  j["levels"] = std::move(levels);
+  j.close();
 
-  Json transitions = Json::array();
+  j.key("transitions");
+  j.open('[');
   for (const TransitionResult& t : ds.transitions) {
-    transitions.push_back(Json{{"upper", t.upper},
-                               {"lower", t.lower},
-                               {"energy_keV", t.energy},
-                               {"intensity_percent", t.intensity},
-                               {"alpha", t.ALPHA},
-                               {"alpha_k", t.ALPHAK},
-                               {"efficiency", efficiencyPair(t.EPSTG, t.EPSG)},
-                               {"probability", t.probability}});
+    j.open('{');
+    j.field("upper", t.upper);
+    j.field("lower", t.lower);
+    j.field("energy_keV", t.energy);
+    j.field("intensity_percent", t.intensity);
+    j.field("alpha", t.ALPHA);
+    j.field("alpha_k", t.ALPHAK);
+    j.key("efficiency");
+    efficiencyPair(j, t.EPSTG, t.EPSG);
+    j.field("probability", t.probability);
+    j.close();
   }
-  j["transitions"] = std::move(transitions);
+  j.close();
 
-  Json balance = Json::array();
+  j.key("balance_warnings");
+  j.open('[');
   for (const BalanceFinding& f : ds.balance) {
-    balance.push_back(
-        Json{{"level", f.level}, {"populated_percent", f.PIN}, {"depopulated_percent", f.POUT}});
+    j.open('{');
+    j.field("level", f.level);
+    j.field("populated_percent", f.PIN);
+    j.field("depopulated_percent", f.POUT);
+    j.close();
   }
-  j["balance_warnings"] = std::move(balance);
+  j.close();
 
-  Json lines = Json::array();
+  j.key("lines");
+  j.open('[');
   for (const GammaLine& g : ds.gammas)
-    lines.push_back(gammaJson(g));
-  if (ds.xray) lines.push_back(xrayJson(*ds.xray));
-  j["lines"] = std::move(lines);
-  j["warnings"] = warningsJson(ds.warnings);
-  if (ds.uncertainty) j["uncertainty"] = uncertaintySettingsJson(*ds.uncertainty);
-  return j;
+    gammaLine(j, g);
+  if (ds.xray) xrayLine(j, *ds.xray);
+  j.close();
+  j.key("warnings");
+  warnings(j, ds.warnings);
+  if (ds.uncertainty) {
+    j.key("uncertainty");
+    uncertaintySettings(j, *ds.uncertainty);
+  }
+  j.close();
 }
+
+void writeDetector(JsonStream& j, const DetectorResult& d) {
+  j.open('{');
+  j.field("number", 10 * d.KDET1 + d.KDET);
+  j.field("text", utf8({d.DETTXT.data(), d.DETTXT.size()}));
+  j.key("efficiency_table");
+  j.open('[');
+  for (const EfficiencyPoint& p : d.table) {
+    j.open('{');
+    j.field("energy_keV", p.energy);
+    j.field("total", p.total);
+    j.field("peak", p.peak);
+    j.close();
+  }
+  j.close();
+  j.key("warnings");
+  warnings(j, d.warnings);
+  j.close();
+}
+
+// A member of the document's top-level object: its line and name; the value
+// follows at level 1.
+void topLevelKey(std::string& out, std::string_view name) {
+  indent(out, 1);
+  appendString(out, name);
+  out += ": ";
+}
+
+}  // namespace
 
 JsonWriter::JsonWriter(OutputFile& file, const RunInfo& info) : file_(file) {
-  Json input{{"path", info.inputPath}};
-  input["sha256"] = info.inputSha256 ? Json(*info.inputSha256) : Json(nullptr);
   std::string out = "{";
-  const std::pair<const char*, Json> head[] = {
-      {"format", "tcsum-results"},
-      {"format_version", 1},
-      {"program", Json{{"name", info.program}, {"version", info.version}}},
-      {"input", std::move(input)}};
-  for (const auto& [key, value] : head) {
-    indent(out, 1);
-    out += '"';
-    out += key;
-    out += "\": ";
-    appendJson(out, value, 1);
-    out += ',';
+  topLevelKey(out, "format");
+  appendString(out, "tcsum-results");
+  out += ',';
+  topLevelKey(out, "format_version");
+  out += "1,";
+  topLevelKey(out, "program");
+  {
+    JsonStream j(out, 1);
+    j.open('{');
+    j.field("name", info.program);
+    j.field("version", info.version);
+    j.close();
   }
+  out += ',';
+  topLevelKey(out, "input");
+  {
+    JsonStream j(out, 1);
+    j.open('{');
+    j.field("path", info.inputPath);
+    j.key("sha256");
+    if (info.inputSha256) {
+      j.value(*info.inputSha256);
+    } else {
+      j.null();
+    }
+    j.close();
+  }
+  out += ',';
   file_.write(out);
 }
 
 void JsonWriter::detector(const DetectorResult& d) {
   std::string out;
-  indent(out, 1);
-  out += "\"detector\": ";
-  appendJson(out, detectorJson(d), 1);
+  topLevelKey(out, "detector");
+  JsonStream j(out, 1);
+  writeDetector(j, d);
   out += ',';
-  indent(out, 1);
-  out += "\"datasets\": [";
+  topLevelKey(out, "datasets");
+  out += '[';
   file_.write(out);
   detectorWritten_ = true;
 }
 
 void JsonWriter::format(const DataSetResult& ds, std::string& out) {
   indent(out, 2);
-  appendJson(out, dataSetJson(ds), 2);
+  JsonStream j(out, 2);
+  writeDataSet(j, ds);
 }
 
 void JsonWriter::dataSet(const DataSetResult& ds, std::string_view formatted) {
@@ -307,27 +404,25 @@ void JsonWriter::dataSet(const DataSetResult& ds, std::string_view formatted) {
 void JsonWriter::end(const std::optional<std::string>& stopped, const std::vector<Warning>& after) {
   std::string out;
   if (!detectorWritten_) {
-    indent(out, 1);
-    out += "\"detector\": null,";
-    indent(out, 1);
-    out += "\"datasets\": [";
+    topLevelKey(out, "detector");
+    out += "null,";
+    topLevelKey(out, "datasets");
+    out += '[';
   }
   if (anyDataSet_) indent(out, 1);
   out += "],";
   if (!after.empty()) {
-    indent(out, 1);
-    out += "\"warnings\": ";
-    appendJson(out, warningsJson(after), 1);
+    topLevelKey(out, "warnings");
+    JsonStream j(out, 1);
+    warnings(j, after);
     out += ',';
   }
-  indent(out, 1);
-  out += "\"status\": ";
+  topLevelKey(out, "status");
   out += stopped ? "\"stopped\"" : "\"complete\"";
   if (stopped) {
     out += ',';
-    indent(out, 1);
-    out += "\"diagnostic\": ";
-    appendJson(out, Json(*stopped), 1);
+    topLevelKey(out, "diagnostic");
+    appendString(out, *stopped);
   }
   out += "\n}\n";
   file_.write(out);

@@ -3,7 +3,6 @@
 // 1; its schema is docs/tcsum-results.schema.json). The document is written
 // as the run goes, one data set at a time, so memory does not grow with the
 // data file; a run that stops says so, and why, at the end of the document.
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,24 +12,12 @@
 
 namespace tcsum {
 
-// Keys in the order they are set; numbers are the program's floats.
-using Json = nlohmann::basic_json<nlohmann::ordered_map, std::vector, std::string, bool,
-                                  std::int64_t, std::uint64_t, float>;
-
-// Appends J to OUT as indented JSON, every float as the shortest decimal that
-// reads back to it, and a float that is not finite as null.
-void appendJson(std::string& out, const Json& j, int level = 0);
-
 struct RunInfo {
   std::string program;
   std::string version;
   std::string inputPath;
   std::optional<std::string> inputSha256;
 };
-
-// The JSON value of one data set, and of the efficiency block.
-Json dataSetJson(const DataSetResult& ds);
-Json detectorJson(const DetectorResult& d);
 
 class JsonWriter {
  public:

@@ -140,6 +140,29 @@ def stopped_run_says_so_in_json(folder):
 
 
 @case
+def every_number_of_jobs_writes_the_same_outputs(folder):
+    lines = (folder / "TALVEN").read_bytes().splitlines(keepends=True)
+    block = next(k for k, line in enumerate(lines) if line.rstrip().endswith(b" 0")) + 1
+    efficiency, data_set = lines[:block], lines[block:-1]
+    bad = b"".join(data_set).replace(b"\n 2 1", b"\n x 1", 1)
+    files = {"complete": b"".join(efficiency + data_set * 7) + b"E\n",
+             "stopped": b"".join(efficiency + data_set * 6) + bad + b"E\n"}
+    outputs = ("result.out", "r.json", "r.csv", "r.html")
+    for name, text in files.items():
+        (folder / name).write_bytes(text)
+        seen = []
+        for jobs in ("1", "3"):
+            for output in outputs:
+                (folder / output).unlink(missing_ok=True)
+            r = run(["-i", name, "--json", "r.json", "--csv", "r.csv", "--html", "r.html",
+                     "--jobs", jobs], folder)
+            seen.append((r.returncode, r.stderr) + tuple(
+                (folder / o).read_bytes() if (folder / o).exists() else None for o in outputs))
+        check(f"{name} run with 1 and 3 jobs", seen[0] == seen[1] and
+              seen[0][0] == (0 if name == "complete" else 1), seen[0][:2])
+
+
+@case
 def ensdf_command(folder):
     r = run(["ensdf"], folder)
     check("ensdf without a file", r.returncode == 2 and b"FILE" in r.stderr, r)

@@ -141,7 +141,7 @@ TEST(Propagation, ResultsDependOnTheSeedAloneNotOnTheThreads) {
     o.settings.seed = seed;
     std::string out;
     for (const DataSetResult& ds : analysedExample("eu152ec", o))
-      appendJson(out, dataSetJson(ds));
+      JsonWriter::format(ds, out);
     return out;
   };
   const std::string one = json(1, 5);
