@@ -236,10 +236,14 @@ BENCHMARK(BM_ReportRows);
 // 0). The machine may be shared: the two alternate, and the fastest run of
 // each counts. The environment variable TCSUM_PROGRAM names another build to
 // measure (one without --jobs only with the default).
+std::string programUnderTest() {
+  const char* other = std::getenv("TCSUM_PROGRAM");
+  return other != nullptr ? fs::absolute(other).string() : TCSUM_PROGRAM;
+}
+
 void BM_WholeProgram(benchmark::State& state) {
   constexpr int kRepeats = 5;
-  const char* other = std::getenv("TCSUM_PROGRAM");
-  const std::string program = other != nullptr ? fs::absolute(other).string() : TCSUM_PROGRAM;
+  const std::string program = programUnderTest();
   const auto datasets = static_cast<double>(state.range(0));
   const fs::path dir = generated(static_cast<int>(state.range(0)));
   const auto jobs = static_cast<int>(state.range(1));
@@ -278,6 +282,42 @@ BENCHMARK(BM_WholeProgram)
     ->ArgNames({"data_sets", "jobs"})
     ->Args({500, 1})
     ->Args({500, 0})
+    ->Args({2000, 1})
+    ->Args({2000, 0})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The data outputs instead of the report: JSON and CSV of a generated file,
+// with one job and with one per core (the second argument, 1 or 0).
+void BM_DataOutputs(benchmark::State& state) {
+  constexpr int kRepeats = 3;
+  const std::string program = programUnderTest();
+  const fs::path dir = generated(static_cast<int>(state.range(0)));
+  const auto jobs = static_cast<int>(state.range(1));
+  std::vector<std::string> args{"--no-report", "--json", "r.json", "--csv", "r.csv"};
+  if (jobs > 0) args.insert(args.end(), {"--jobs", std::to_string(jobs)});
+  ChildRun best{false, std::numeric_limits<double>::infinity()};
+  std::uintmax_t bytes = 0;
+  for (auto _ : state) {
+    for (int r = 0; r < kRepeats; ++r) {
+      fs::remove(dir / "r.json");
+      fs::remove(dir / "r.csv");
+      const ChildRun run = runChild(dir, program, args);
+      if (!run.ok) return state.SkipWithError("tcsum failed");
+      if (run.wall < best.wall) best = run;
+      bytes = fs::file_size(dir / "r.json") + fs::file_size(dir / "r.csv");
+    }
+    state.SetIterationTime(best.wall);
+  }
+  fs::remove(dir / "r.json");
+  fs::remove(dir / "r.csv");
+  state.counters["outputs_MB"] = static_cast<double>(bytes) * 1e-6;
+  state.counters["child_cpu_ms"] = best.cpu * 1e3;
+  state.counters["peak_rss_KiB"] = static_cast<double>(best.peakKiB);
+}
+BENCHMARK(BM_DataOutputs)
+    ->ArgNames({"data_sets", "jobs"})
     ->Args({2000, 1})
     ->Args({2000, 0})
     ->Iterations(1)
