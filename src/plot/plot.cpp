@@ -1,8 +1,10 @@
 #include "plot/plot.hpp"
 
 #include <algorithm>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 
 namespace tcsum::plot {
 
@@ -104,13 +106,35 @@ void appendEscapedXml(std::string& out, std::string_view text) {
   }
 }
 
-std::string pixels(double value) {
+void appendPixels(std::string& out, double value) {
   if (!std::isfinite(value)) value = 0.0;
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::round(value * 10.0) / 10.0,
-                                    std::chars_format::fixed, 1);
-  std::string out(buffer, result.ptr);
-  if (out == "-0.0") out = "0.0";
+  const double tenths = std::round(value * 10.0);
+  // The value printed is the double nearest tenths / 10, to one decimal.
+  // Below 2^52 tenths is an integer n and that double lies within half an
+  // ulp, at most 2^-5, of n / 10, so its nearest one-decimal numeral is n / 10
+  // itself: the digits of n with a point before the last.
+  if (std::abs(tenths) < 0x1p52) {
+    const auto n = static_cast<int64_t>(tenths);
+    const uint64_t magnitude = n < 0 ? 0 - static_cast<uint64_t>(n) : static_cast<uint64_t>(n);
+    char buffer[24];
+    char* p = buffer;
+    if (n < 0) *p++ = '-';  // tenths of -0.0 print as "0.0"
+    p = std::to_chars(p, buffer + sizeof buffer, magnitude / 10).ptr;
+    *p++ = '.';
+    *p++ = static_cast<char>('0' + magnitude % 10);
+    out.append(buffer, p);
+    return;
+  }
+  // Room for the integer digits of the largest double.
+  char buffer[DBL_MAX_10_EXP + 8];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, tenths / 10.0, std::chars_format::fixed, 1);
+  out.append(buffer, result.ptr);
+}
+
+std::string pixels(double value) {
+  std::string out;
+  appendPixels(out, value);
   return out;
 }
 
@@ -173,25 +197,40 @@ std::pair<double, double> decadesAround(double lo, double hi) {
   return {std::pow(10.0, a), std::pow(10.0, b)};
 }
 
+void Svg::attribute(std::string_view name, std::string_view value) {
+  out_ += ' ';
+  out_ += name;
+  out_ += "=\"";
+  appendEscapedXml(out_, value);
+  out_ += '"';
+}
+
+// A number in pixels has nothing to escape.
+void Svg::coordinate(std::string_view name, double value) {
+  out_ += ' ';
+  out_ += name;
+  out_ += "=\"";
+  appendPixels(out_, value);
+  out_ += '"';
+}
+
 void Svg::attributes(const Attributes& attributes) {
-  for (const auto& [name, value] : attributes) {
-    out_ += ' ';
-    out_ += name;
-    out_ += "=\"";
-    appendEscapedXml(out_, value);
-    out_ += '"';
-  }
+  for (const auto& [name, value] : attributes)
+    attribute(name, value);
 }
 
 void Svg::begin(double width, double height, std::string_view title, const Attributes& extra) {
-  out_ += "<svg";
-  attributes({{"viewBox", "0 0 " + pixels(width) + ' ' + pixels(height)},
-              {"width", pixels(width)},
-              {"height", pixels(height)},
-              {"role", "img"}});
+  out_ += "<svg viewBox=\"0 0 ";
+  appendPixels(out_, width);
+  out_ += ' ';
+  appendPixels(out_, height);
+  out_ += '"';
+  coordinate("width", width);
+  coordinate("height", height);
+  out_ += " role=\"img\"";
   attributes(extra);
   out_ += "><title>";
-  out_ += escapeXml(title);
+  appendEscapedXml(out_, title);
   out_ += "</title>";
 }
 
@@ -216,24 +255,32 @@ void Svg::element(std::string_view tag, const Attributes& a) {
 }
 
 void Svg::line(double x1, double y1, double x2, double y2, std::string_view cls) {
-  element("line", {{"x1", pixels(x1)},
-                   {"y1", pixels(y1)},
-                   {"x2", pixels(x2)},
-                   {"y2", pixels(y2)},
-                   {"class", std::string(cls)}});
+  out_ += "<line";
+  coordinate("x1", x1);
+  coordinate("y1", y1);
+  coordinate("x2", x2);
+  coordinate("y2", y2);
+  attribute("class", cls);
+  out_ += "/>";
 }
 
 void Svg::rect(double x, double y, double width, double height, std::string_view cls) {
-  element("rect", {{"x", pixels(x)},
-                   {"y", pixels(y)},
-                   {"width", pixels(width)},
-                   {"height", pixels(height)},
-                   {"class", std::string(cls)}});
+  out_ += "<rect";
+  coordinate("x", x);
+  coordinate("y", y);
+  coordinate("width", width);
+  coordinate("height", height);
+  attribute("class", cls);
+  out_ += "/>";
 }
 
 void Svg::circle(double cx, double cy, double r, std::string_view cls) {
-  element("circle",
-          {{"cx", pixels(cx)}, {"cy", pixels(cy)}, {"r", pixels(r)}, {"class", std::string(cls)}});
+  out_ += "<circle";
+  coordinate("cx", cx);
+  coordinate("cy", cy);
+  coordinate("r", r);
+  attribute("class", cls);
+  out_ += "/>";
 }
 
 void Svg::polyline(const std::vector<std::pair<double, double>>& points, std::string_view cls) {
@@ -241,7 +288,11 @@ void Svg::polyline(const std::vector<std::pair<double, double>>& points, std::st
 }
 
 void Svg::path(std::string_view d, std::string_view cls) {
-  if (!d.empty()) element("path", {{"d", std::string(d)}, {"class", std::string(cls)}});
+  if (d.empty()) return;
+  out_ += "<path";
+  attribute("d", d);
+  attribute("class", cls);
+  out_ += "/>";
 }
 
 void Svg::polygon(const std::vector<std::pair<double, double>>& points, std::string_view cls) {
@@ -250,30 +301,40 @@ void Svg::polygon(const std::vector<std::pair<double, double>>& points, std::str
 
 void Svg::shape(std::string_view tag, const std::vector<std::pair<double, double>>& points,
                 std::string_view cls) {
-  std::string list;
-  list.reserve(points.size() * 12);
-  for (const auto& [x, y] : points) {
-    if (!list.empty()) list += ' ';
-    list += pixels(x);
-    list += ',';
-    list += pixels(y);
+  out_ += '<';
+  out_ += tag;
+  out_ += " points=\"";
+  for (std::size_t k = 0; k < points.size(); ++k) {
+    if (k > 0) out_ += ' ';
+    appendPixels(out_, points[k].first);
+    out_ += ',';
+    appendPixels(out_, points[k].second);
   }
-  element(tag, {{"points", std::move(list)}, {"class", std::string(cls)}});
+  out_ += '"';
+  attribute("class", cls);
+  out_ += "/>";
 }
 
 void Svg::text(double x, double y, std::string_view text, std::string_view cls, Anchor anchor,
                double rotate) {
   static constexpr const char* anchors[] = {"start", "middle", "end"};
-  Attributes a{{"x", pixels(x)},
-               {"y", pixels(y)},
-               {"class", std::string(cls)},
-               {"text-anchor", anchors[static_cast<int>(anchor)]}};
-  if (rotate != 0.0)
-    a.push_back(
-        {"transform", "rotate(" + pixels(rotate) + ' ' + pixels(x) + ' ' + pixels(y) + ')'});
-  open("text", a);
+  out_ += "<text";
+  coordinate("x", x);
+  coordinate("y", y);
+  attribute("class", cls);
+  attribute("text-anchor", anchors[static_cast<int>(anchor)]);
+  if (rotate != 0.0) {
+    out_ += " transform=\"rotate(";
+    appendPixels(out_, rotate);
+    out_ += ' ';
+    appendPixels(out_, x);
+    out_ += ' ';
+    appendPixels(out_, y);
+    out_ += ")\"";
+  }
+  out_ += '>';
   appendEscapedXml(out_, text);
-  close("text");
+  out_ += "</text>";
 }
 
 }  // namespace tcsum::plot

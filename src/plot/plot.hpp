@@ -15,8 +15,11 @@ std::string escapeXml(std::string_view text);
 // The same, appended to OUT.
 void appendEscapedXml(std::string& out, std::string_view text);
 
-// A coordinate in pixels, to one decimal.
+// A coordinate in pixels, to one decimal ("12.3", "-0.5"); "0.0" for one
+// that rounds to zero and for one that is not finite.
 std::string pixels(double value);
+// The same, appended to OUT.
+void appendPixels(std::string& out, double value);
 
 struct Tick {
   double value;
@@ -81,6 +84,8 @@ class Svg {
 
  private:
   void attributes(const Attributes& attributes);
+  void attribute(std::string_view name, std::string_view value);  // escaped
+  void coordinate(std::string_view name, double value);           // in pixels
   void shape(std::string_view tag, const std::vector<std::pair<double, double>>& points,
              std::string_view cls);
   std::string& out_;

@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <random>
+
 namespace tcsum::plot {
 namespace {
 
@@ -19,6 +24,60 @@ TEST(Plot, EscapesMarkupBadBytesAndControlCharacters) {
   EXPECT_EQ(escapeXml("\xed\xa0\x80"), "\uFFFD\uFFFD\uFFFD");
   EXPECT_EQ(escapeXml(std::string_view("x\0y\x1b", 4)), "x\uFFFDy\uFFFD");
   EXPECT_EQ(escapeXml("tab\tkept\n"), "tab\tkept\n");
+}
+
+// Pixels as the plain conversion prints them: the value rounded to tenths,
+// printed with one decimal, negative zero without its sign.
+std::string plainPixels(double value) {
+  if (!std::isfinite(value)) value = 0.0;
+  char buffer[400];
+  const auto r = std::to_chars(buffer, buffer + sizeof buffer, std::round(value * 10.0) / 10.0,
+                               std::chars_format::fixed, 1);
+  const std::string out(buffer, r.ptr);
+  return out == "-0.0" ? "0.0" : out;
+}
+
+TEST(Plot, PixelsAsThePlainConversion) {
+  const double big = 0x1p52 / 10;  // where the quick digits stop
+  const double edges[] = {0.0,
+                          -0.0,
+                          0.04,
+                          -0.04,
+                          -0.05,
+                          0.05,
+                          0.15,
+                          -0.25,
+                          0.35,
+                          1e-310,
+                          -1e-310,
+                          999.95,
+                          -999.95,
+                          12345.65,
+                          big,
+                          -big,
+                          std::nextafter(big, 0.0),
+                          std::nextafter(big, 1e300),
+                          1e15,
+                          -1e20,
+                          1e300,
+                          -1.7e308,
+                          std::numeric_limits<double>::quiet_NaN(),
+                          -INFINITY};
+  for (double v : edges)
+    EXPECT_EQ(pixels(v), plainPixels(v)) << v;
+  EXPECT_EQ(pixels(-0.04), "0.0");
+  EXPECT_EQ(pixels(-0.05), "-0.1");
+  EXPECT_EQ(pixels(INFINITY), "0.0");
+  std::mt19937_64 random(20240611);
+  for (int k = 0; k < 200000; ++k) {
+    // Every magnitude from the tiny to past the quick digits, and some
+    // values on a half tenth, where rounding goes away from zero.
+    const double scale = std::pow(10.0, static_cast<int>(random() % 40) - 20);
+    double v = (static_cast<double>(random() >> 11) * 0x1p-53 - 0.5) * scale;
+    if (k % 4 == 0)
+      v = (static_cast<double>(static_cast<int64_t>(random() % 2000001) - 1000000) + 0.5) / 10;
+    ASSERT_EQ(pixels(v), plainPixels(v)) << v;
+  }
 }
 
 TEST(Plot, AxesMapValuesAndChooseTicks) {
