@@ -139,7 +139,13 @@ std::string pixels(double value) {
 }
 
 Axis::Axis(bool log, double lo, double hi, double from, double to)
-    : log_(log), lo_(lo), hi_(hi), from_(from), to_(to) {}
+    : log_(log),
+      lo_(lo),
+      hi_(hi),
+      from_(from),
+      to_(to),
+      logLo_(log ? std::log10(lo) : 0.0),
+      logSpan_(log ? std::log10(hi) - logLo_ : 0.0) {}
 
 Axis Axis::linear(double lo, double hi, double from, double to) {
   if (!(hi > lo)) hi = lo + 1.0;
@@ -153,9 +159,7 @@ Axis Axis::logarithmic(double lo, double hi, double from, double to) {
 }
 
 double Axis::operator()(double value) const {
-  const double t = log_
-                       ? (std::log10(value) - std::log10(lo_)) / (std::log10(hi_) - std::log10(lo_))
-                       : (value - lo_) / (hi_ - lo_);
+  const double t = log_ ? (std::log10(value) - logLo_) / logSpan_ : (value - lo_) / (hi_ - lo_);
   return from_ + t * (to_ - from_);
 }
 

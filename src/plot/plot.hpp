@@ -2,6 +2,7 @@
 // Drawing charts as inline SVG: axes that map values to pixels (linear or
 // logarithmic) and choose their ticks, and a writer of SVG elements that
 // escapes every text and attribute value it is given.
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -46,13 +47,15 @@ class Axis {
   Axis(bool log, double lo, double hi, double from, double to);
   bool log_;
   double lo_, hi_, from_, to_;
+  double logLo_, logSpan_;  // log10 lo and log10 hi - log10 lo, for a logarithmic axis
 };
 
 // The powers of ten just around [lo, hi] (0 < lo <= hi): 10^floor(log lo),
 // 10^ceil(log hi), at least one decade apart.
 std::pair<double, double> decadesAround(double lo, double hi);
 
-using Attributes = std::vector<std::pair<std::string_view, std::string>>;
+// Name and value of each attribute, as a list in the call: nothing to allocate.
+using Attributes = std::initializer_list<std::pair<std::string_view, std::string_view>>;
 
 // Writes SVG elements onto OUT. Attribute values and texts are escaped.
 class Svg {
