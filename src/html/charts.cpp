@@ -144,12 +144,20 @@ void legend(Svg& svg) {
 // Marks at an energy the data set used: a tick on the energy axis and a
 // cross at each of its two efficiencies, as one path.
 void mark(std::string& d, const EfficiencyFrame& f, float energy, float total, float peak) {
-  const std::string x = plot::pixels(f.energy(energy));
-  d += "M" + x + ',' + plot::pixels(kEffBottom) + "v-10";
+  const double x = f.energy(energy);
+  d += 'M';
+  plot::appendPixels(d, x);
+  d += ',';
+  plot::appendPixels(d, kEffBottom);
+  d += "v-10";
   for (float value : {total, peak}) {
     if (!plottable(f.efficiency, value)) continue;
     const double y = f.efficiency(value);
-    d += "M" + plot::pixels(f.energy(energy) - 4) + ',' + plot::pixels(y - 4) + "l8,8m0,-8l-8,8";
+    d += 'M';
+    plot::appendPixels(d, x - 4);
+    d += ',';
+    plot::appendPixels(d, y - 4);
+    d += "l8,8m0,-8l-8,8";
   }
 }
 
@@ -320,6 +328,7 @@ void decayScheme(std::string& out, const DataSetResult& ds) {
   for (const GammaLine& g : ds.gammas)
     if (g.upper > 0 && g.upper < kMax && g.lower > 0 && g.lower < kMax)
       lineOf[static_cast<std::size_t>(g.upper)][static_cast<std::size_t>(g.lower)] = &g;
+  std::string tip, label;  // reused from arrow to arrow
   for (std::size_t k = 0; k < columns.size(); ++k) {
     const TransitionResult& t = *columns[k];
     const GammaLine* g =
@@ -333,19 +342,34 @@ void decayScheme(std::string& out, const DataSetResult& ds) {
     const std::string cls =
         std::string("arrow ") + correctionClass(g) + (crossover ? " cross" : "");
     svg.open("g", {{"class", cls}});
-    std::string tip = std::to_string(t.upper) + " → " + std::to_string(t.lower) + ": " +
-                      asRead(t.energy) + " keV, " + asRead(t.intensity) + " %";
-    tip += g ? ", factor " + significant(g->KORR) : ", no peak count";
+    const std::string energy = asRead(t.energy), intensity = asRead(t.intensity);
+    tip = std::to_string(t.upper);
+    tip += " → ";
+    tip += std::to_string(t.lower);
+    tip += ": ";
+    tip += energy;
+    tip += " keV, ";
+    tip += intensity;
+    tip += " %";
+    if (g) {
+      tip += ", factor ";
+      tip += significant(g->KORR);
+    } else {
+      tip += ", no peak count";
+    }
     if (crossover) tip += ", crossover";
     svg.open("title");
-    out += plot::escapeXml(tip);
+    plot::appendEscapedXml(out, tip);
     svg.close("title");
     svg.line(cx, kBand, cx, std::min(y0, y1), "guide");
     const double head = y1 > y0 ? -6 : 6;
     svg.line(cx, y0, cx, y1 + head, "shaft");
     svg.polygon({{cx - 3.5, y1 + head}, {cx + 3.5, y1 + head}, {cx, y1}}, "head");
-    svg.text(cx + 4, kBand - 4, asRead(t.energy) + "  " + asRead(t.intensity) + "%", "arrow-label",
-             Svg::Anchor::start, -90);
+    label = energy;
+    label += "  ";
+    label += intensity;
+    label += '%';
+    svg.text(cx + 4, kBand - 4, label, "arrow-label", Svg::Anchor::start, -90);
     svg.close("g");
   }
   svg.end();
