@@ -13,13 +13,81 @@ namespace tcsum::html {
 using plot::Svg;
 using Points = std::vector<std::pair<double, double>>;
 
+namespace {
+
+constexpr std::array<uint64_t, 11> kPowersOfTen = {
+    1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000, 10000000000};
+
+// Six significant digits of a magnitude in [2^-14, 2^17), as to_chars gives
+// them in general format: the exact value M / 2^shift scaled by 10^(5 - X)
+// to six digits, rounded half to even in integers, so the digits are those
+// of the exact binary value. False, and nothing written, for any other value.
+bool appendSixDigits(std::string& out, float value) {
+  const double magnitude = std::abs(static_cast<double>(value));
+  if (!(magnitude >= 0x1p-14 && magnitude < 0x1p17)) return false;
+  int exponent = 0;
+  const double fraction = std::frexp(magnitude, &exponent);
+  // A float's significand has 24 bits: M is exact, shift is 7 to 37.
+  const auto m = static_cast<uint64_t>(std::ldexp(fraction, 24));
+  const int shift = 24 - exponent;
+  // The decimal exponent X: 10^X <= M / 2^shift, so 10^5 * 2^shift <=
+  // M * 10^(5 - X); X is -5 to 5, and every product stays below 2^58.
+  int x = 5;
+  while (m * kPowersOfTen[static_cast<std::size_t>(5 - x)] < (uint64_t{100000} << shift))
+    --x;
+  const uint64_t scaled = m * kPowersOfTen[static_cast<std::size_t>(5 - x)];
+  uint64_t digits = scaled >> shift;
+  const uint64_t rest = scaled & ((uint64_t{1} << shift) - 1), half = uint64_t{1} << (shift - 1);
+  if (rest > half || (rest == half && digits % 2 == 1)) ++digits;
+  if (digits == 1000000) {  // 9.999995 and above round up to the next decade
+    digits = 100000;
+    ++x;
+  }
+  char d[6];
+  for (int k = 5; k >= 0; --k, digits /= 10)
+    d[k] = static_cast<char>('0' + digits % 10);
+  int last = 5;  // trailing zeros are not written
+  while (d[last] == '0')
+    --last;
+  if (value < 0) out += '-';
+  if (x < -4) {  // X is 5 at most: scientific notation only below 10^-4
+    out += d[0];
+    if (last > 0) out += '.';
+    out.append(d + 1, d + last + 1);
+    out += "e-0";
+    out += static_cast<char>('0' - x);
+  } else if (x < 0) {
+    out += "0.";
+    out.append(static_cast<std::size_t>(-x - 1), '0');
+    out.append(d, d + last + 1);
+  } else {
+    out.append(d, d + x + 1);
+    if (last > x) out += '.';
+    out.append(d + x + 1, d + std::max(last, x) + 1);
+  }
+  return true;
+}
+
+}  // namespace
+
+void appendSignificant(std::string& out, float value) {
+  if (appendSixDigits(out, value)) return;
+  if (std::isnan(value)) {
+    out += "NaN";
+  } else if (std::isinf(value)) {
+    out += value > 0 ? "∞" : "-∞";
+  } else {
+    char buffer[32];
+    const auto r =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
+    out.append(buffer, r.ptr);
+  }
+}
+
 std::string significant(float value) {
-  if (std::isnan(value)) return "NaN";
-  if (std::isinf(value)) return value > 0 ? "∞" : "-∞";
-  char buffer[32];
-  const auto r =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
-  return {buffer, r.ptr};
+  std::string out;
+  appendSignificant(out, value);
+  return out;
 }
 
 std::string asRead(float value) {
@@ -353,7 +421,7 @@ void decayScheme(std::string& out, const DataSetResult& ds) {
     tip += " %";
     if (g) {
       tip += ", factor ";
-      tip += significant(g->KORR);
+      appendSignificant(tip, g->KORR);
     } else {
       tip += ", no peak count";
     }

@@ -13,6 +13,8 @@ namespace tcsum::html {
 // A number of the results to six significant digits; "NaN", "∞" or "-∞"
 // when it is not finite.
 std::string significant(float value);
+// The same, appended to OUT.
+void appendSignificant(std::string& out, float value);
 // A value as read from the data file: the shortest decimal giving it back.
 std::string asRead(float value);
 

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <random>
 #include <regex>
 
 namespace tcsum::html {
@@ -26,6 +30,56 @@ DataSetResult cascade() {
                     transition(4, 3, 50)};
   ds.gammas = {{2, 1, 300, 1, 1, 1.005f}, {3, 2, 600, 1, 1, 1.5f}, {3, 1, 900, 1, 1, 0.2f}};
   return ds;
+}
+
+std::string plainSignificant(float value) {
+  if (std::isnan(value)) return "NaN";
+  if (std::isinf(value)) return value > 0 ? "∞" : "-∞";
+  char buffer[32];
+  const auto r =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
+  return {buffer, r.ptr};
+}
+
+TEST(Charts, SignificantDigitsAsThePlainConversion) {
+  std::vector<float> values = {0.0f,
+                               -0.0f,
+                               NAN,
+                               INFINITY,
+                               -INFINITY,
+                               1.0f,
+                               -1.0f,
+                               0x1p-14f,
+                               std::nextafter(0x1p-14f, 0.0f),
+                               0x1p17f,
+                               std::nextafter(0x1p17f, 0.0f),
+                               9.999995f,
+                               9.9999949f,
+                               99999.95f,
+                               99999.945f,
+                               0.0001f,
+                               9.999995e-5f,
+                               9.999994e-5f,
+                               123456.5f,
+                               123457.5f,
+                               -100000.5f,
+                               0.1f,
+                               1e-5f,
+                               3e38f,
+                               1e-40f};
+  std::mt19937 random(7);
+  for (int k = 0; k < 300000; ++k) {
+    values.push_back(std::bit_cast<float>(static_cast<uint32_t>(random())));  // any float
+    // A magnitude of 10^-5 to 10^6, and one exactly halfway between two
+    // six-digit decimals: an odd multiple of 2^-(s+1) of 10^(5-s) to 10^(6-s).
+    values.push_back(std::ldexp(static_cast<float>(random() % (1u << 24)), -34 + k % 42));
+    const int s = k % 10;
+    const double lo = std::ldexp(std::pow(10.0, 5 - s), s + 1), u = (random() % 1024) / 1024.0;
+    const auto odd = static_cast<float>(2 * std::floor(lo * (1 + 9 * u) / 2) + 1);
+    values.push_back(std::ldexp(odd, -(s + 1)));
+  }
+  for (float v : values)
+    ASSERT_EQ(significant(v), plainSignificant(v)) << std::bit_cast<uint32_t>(v);
 }
 
 TEST(Charts, DecaySchemeClassesAndOrdersTheArrows) {
