@@ -118,14 +118,23 @@ void resultRow(std::string& out, const std::string& line, float energy, float ra
                bool part) {
   out += part ? "<tr class=\"part\"><td>" : "<tr><td>";
   out += line;
-  out += "</td><td>" + asRead(energy);
-  for (float value : {rate0, rate, factor})
-    out += "</td><td>" + significant(value);
+  out += "</td><td>";
+  out += asRead(energy);
+  for (float value : {rate0, rate, factor}) {
+    out += "</td><td>";
+    appendSignificant(out, value);
+  }
   if (uncertaintyColumn) {
     out += "</td><td>";
     if (u) {
-      out += significant(factor) + " ± " + significant(u->standard) + " [" + significant(u->low95) +
-             ", " + significant(u->high95) + "]";
+      appendSignificant(out, factor);
+      out += " ± ";
+      appendSignificant(out, u->standard);
+      out += " [";
+      appendSignificant(out, u->low95);
+      out += ", ";
+      appendSignificant(out, u->high95);
+      out += ']';
     }
   }
   out += "</td></tr>\n";
@@ -262,8 +271,7 @@ void HtmlPage::write(std::string_view section) {
   file_.write(section);
 }
 
-void HtmlPage::writeSection(const DataSetResult& ds,
-                            const std::optional<std::string>& diagnostic) {
+void HtmlPage::writeSection(const DataSetResult& ds, const std::optional<std::string>& diagnostic) {
   std::string out;
   section(ds, diagnostic, out);
   write(out);
@@ -319,7 +327,8 @@ void HtmlPage::section(const DataSetResult& ds, const std::optional<std::string>
   out += "</section>\n";
 }
 
-void HtmlPage::end(const std::optional<std::string>& diagnostic, const std::vector<Warning>& after) {
+void HtmlPage::end(const std::optional<std::string>& diagnostic,
+                   const std::vector<Warning>& after) {
   if (stopped_) {
     writeSection(*stopped_, diagnostic);
     stopped_.reset();
