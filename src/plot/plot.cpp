@@ -1,6 +1,7 @@
 #include "plot/plot.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -63,17 +64,32 @@ std::string escapeXml(std::string_view text) {
   return out;
 }
 
+namespace {
+
+// Bytes XML takes as they are: printable ASCII but for the five markup characters.
+constexpr std::array<bool, 256> kPlain = [] {
+  std::array<bool, 256> plain{};
+  for (int c = 0x20; c < 0x7f; ++c)
+    plain[static_cast<std::size_t>(c)] = true;
+  for (char c : {'&', '<', '>', '"', '\''})
+    plain[static_cast<unsigned char>(c)] = false;
+  return plain;
+}();
+
+bool plain(char c) {
+  return kPlain[static_cast<unsigned char>(c)];
+}
+
+}  // namespace
+
 void appendEscapedXml(std::string& out, std::string_view text) {
-  // Most text needs nothing: copy it whole.
-  const auto plain = [](char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte >= 0x20 && byte < 0x7f && c != '&' && c != '<' && c != '>' && c != '"' && c != '\'';
-  };
-  if (std::all_of(text.begin(), text.end(), plain)) {
-    out += text;
-    return;
-  }
   for (std::size_t i = 0; i < text.size();) {
+    // A run of plain bytes is copied whole.
+    const std::size_t start = i;
+    while (i < text.size() && plain(text[i]))
+      ++i;
+    out.append(text.data() + start, i - start);
+    if (i == text.size()) break;
     const char c = text[i];
     const std::size_t length = utf8Length(text, i);
     if (length == 0 ||
