@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <vector>
@@ -23,13 +24,13 @@ constexpr std::array<uint64_t, 11> kPowersOfTen = {
 // to six digits, rounded half to even in integers, so the digits are those
 // of the exact binary value. False, and nothing written, for any other value.
 bool appendSixDigits(std::string& out, float value) {
-  const double magnitude = std::abs(static_cast<double>(value));
-  if (!(magnitude >= 0x1p-14 && magnitude < 0x1p17)) return false;
-  int exponent = 0;
-  const double fraction = std::frexp(magnitude, &exponent);
-  // A float's significand has 24 bits: M is exact, shift is 7 to 37.
-  const auto m = static_cast<uint64_t>(std::ldexp(fraction, 24));
-  const int shift = 24 - exponent;
+  // The magnitude is M / 2^shift with the float's 24-bit significand M;
+  // shift is 7 to 37 in these binades.
+  const uint32_t bits = std::bit_cast<uint32_t>(value) & 0x7fffffffu;
+  const int biased = static_cast<int>(bits >> 23);
+  if (biased < 127 - 14 || biased >= 127 + 17) return false;
+  const uint64_t m = (bits & 0x7fffffu) | 0x800000u;
+  const int shift = 150 - biased;
   // The decimal exponent X: 10^X <= M / 2^shift, so 10^5 * 2^shift <=
   // M * 10^(5 - X); X is -5 to 5, and every product stays below 2^58.
   int x = 5;
@@ -53,17 +54,19 @@ bool appendSixDigits(std::string& out, float value) {
   if (x < -4) {  // X is 5 at most: scientific notation only below 10^-4
     out += d[0];
     if (last > 0) out += '.';
-    out.append(d + 1, d + last + 1);
+    out.append(d + 1, static_cast<std::size_t>(last));
     out += "e-0";
     out += static_cast<char>('0' - x);
   } else if (x < 0) {
     out += "0.";
     out.append(static_cast<std::size_t>(-x - 1), '0');
-    out.append(d, d + last + 1);
+    out.append(d, static_cast<std::size_t>(last + 1));
   } else {
-    out.append(d, d + x + 1);
-    if (last > x) out += '.';
-    out.append(d + x + 1, d + std::max(last, x) + 1);
+    out.append(d, static_cast<std::size_t>(x + 1));
+    if (last > x) {
+      out += '.';
+      out.append(d + x + 1, static_cast<std::size_t>(last - x));
+    }
   }
   return true;
 }
@@ -72,7 +75,9 @@ bool appendSixDigits(std::string& out, float value) {
 
 void appendSignificant(std::string& out, float value) {
   if (appendSixDigits(out, value)) return;
-  if (std::isnan(value)) {
+  if (value == 0.0f) {
+    out += std::signbit(value) ? "-0" : "0";
+  } else if (std::isnan(value)) {
     out += "NaN";
   } else if (std::isinf(value)) {
     out += value > 0 ? "∞" : "-∞";
