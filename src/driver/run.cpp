@@ -304,8 +304,10 @@ void runInOrder(Reader& reader, const DetectorResult& detector, const DataSetHoo
   Computing computing{detector, reader.out.analyse, reader.out.prepare, afterDataSet,
                       storeForAnalysis(reader.out.analyse)};
   DataSetInput in;
+  DataSetOutput done;  // kept, so its texts' memory serves the next data set
   for (int32_t number = 1; reader.next(number, in); ++number) {
-    DataSetOutput done;
+    done.hasResult = false;
+    done.fault = nullptr;
     compute(reader.s, in, reader.out.report, computing, done);
     deliver(done, reader.out);
   }
