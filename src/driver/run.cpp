@@ -197,7 +197,9 @@ void compute(Store& s, DataSetInput& in, Report* report, Computing& c, DataSetOu
     try {
       c.prepare(out.result, out.prepared);
     } catch (...) {
-      if (!out.fault) out.fault = std::current_exception();
+      // Made ahead only to save time: the outputs make the texts themselves
+      // when the data set is delivered, and meet the fault there, if again.
+      out.prepared.clear();
     }
   }
 }

@@ -38,7 +38,7 @@ struct RunOutputs {
   // detector, nothing they change later.
   std::function<void(const DataSetResult&, PreparedTexts&)> prepare;
   // A data set's results, in the file's order, with the texts prepare made
-  // (none where it did not run).
+  // (none where it did not run or failed: the outputs then make their own).
   std::function<void(const DataSetResult&, const PreparedTexts&)> dataSet;
   // The end marker ended the run; the warnings about what follows it.
   std::function<void(const std::vector<Warning>&)> finished;

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <new>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -246,6 +247,25 @@ const std::string& generated200() {
     return contents;
   }();
   return text;
+}
+
+TEST(Run, ATextThatCouldNotBeMadeAheadIsLeftToTheOutputs) {
+  const auto [efficiency, dataSet] = example("co60");
+  for (int32_t jobs : {1, 3}) {
+    Store store;
+    RunOutputs out;
+    out.prepare = [](const DataSetResult& ds, PreparedTexts& texts) {
+      texts.assign(1, "made ahead");
+      if (ds.number == 2) throw std::bad_alloc();
+    };
+    std::vector<std::size_t> texts;
+    out.dataSet = [&texts](const DataSetResult&, const PreparedTexts& t) {
+      texts.push_back(t.size());
+    };
+    std::istringstream data(efficiency + dataSet + dataSet + dataSet + "E\n");
+    EXPECT_NO_THROW(run(store, data, out, [] { return CalendarDate{5, 3, 2027}; }, {}, jobs));
+    EXPECT_EQ(texts, (std::vector<std::size_t>{1, 0, 1})) << jobs << " jobs";
+  }
 }
 
 TEST(Run, EveryNumberOfJobsGivesTheSameOutputs) {
