@@ -113,11 +113,16 @@ int runProgram(const ProgramOptions& o) {
   // The outputs other than the report are set up before anything is read,
   // so an output in the way costs no computing.
   DataOutputs data;
+  // The outputs that name the input share one reading of its digest.
+  std::optional<RunInfo> info;
+  auto runInfo = [&]() -> const RunInfo& {
+    if (!info) info = RunInfo{"tcsum", programVersion(), o.input, sha256OfFile(o.input)};
+    return *info;
+  };
   try {
     if (!o.json.empty()) {
       data.jsonFile.emplace(o.json, "JSON output", o.force);
-      data.json.emplace(*data.jsonFile,
-                        RunInfo{"tcsum", programVersion(), o.input, sha256OfFile(o.input)});
+      data.json.emplace(*data.jsonFile, runInfo());
     }
     if (!o.csv.empty()) {
       data.csvFile.emplace(o.csv, "CSV output", o.force);
@@ -125,8 +130,7 @@ int runProgram(const ProgramOptions& o) {
     }
     if (!o.html.empty()) {
       data.htmlFile.emplace(o.html, "HTML output", o.force);
-      data.html.emplace(*data.htmlFile,
-                        RunInfo{"tcsum", programVersion(), o.input, sha256OfFile(o.input)});
+      data.html.emplace(*data.htmlFile, runInfo());
     }
   } catch (const OutputError& e) {
     std::cerr << e.what() << '\n';

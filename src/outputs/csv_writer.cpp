@@ -31,22 +31,27 @@ void CsvWriter::format(const DataSetResult& ds, std::string& out) const {
                      const std::optional<FactorUncertainty>& u) {
     for (float value : {energy, rate0, rate, factor}) {
       out += ',';
-      out += shortestDecimal(value);  // empty when not finite
+      appendShortestDecimal(out, value);  // nothing when not finite
     }
     if (withUncertainty_) {
       for (float value : {u ? u->standard : NAN, u ? u->low95 : NAN, u ? u->high95 : NAN}) {
         out += ',';
-        out += shortestDecimal(value);
+        appendShortestDecimal(out, value);
       }
     }
     out += '\n';
   };
   for (const GammaLine& g : ds.gammas) {
-    out += name + ",gamma," + std::to_string(g.upper) + ',' + std::to_string(g.lower);
+    out += name;
+    out += ",gamma,";
+    out += std::to_string(g.upper);
+    out += ',';
+    out += std::to_string(g.lower);
     numbers(g.energy, g.RATE0, g.RATE, g.KORR, g.uncertainty);
   }
   if (ds.xray) {
-    out += name + ",kxray,,";
+    out += name;
+    out += ",kxray,,";
     numbers(ds.xray->energy, ds.xray->RATE0, ds.xray->RATE, ds.xray->KORR, ds.xray->uncertainty);
   }
 }

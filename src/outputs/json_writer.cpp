@@ -11,9 +11,17 @@ namespace tcsum {
 
 namespace {
 
+// A new line, indented by LEVEL levels of two spaces.
 void indent(std::string& out, int level) {
-  out += '\n';
-  out.append(static_cast<std::size_t>(2 * level), ' ');
+  static constexpr std::string_view kLineStart =
+      "\n                                                                ";
+  const auto width = static_cast<std::size_t>(1 + 2 * level);
+  if (width <= kLineStart.size()) {
+    out.append(kLineStart.data(), width);
+  } else {
+    out += '\n';
+    out.append(width - 1, ' ');
+  }
 }
 
 // TEXT as a JSON string. Printable ASCII without quotes or backslashes
@@ -56,17 +64,18 @@ class JsonStream {
     out_ += c.closing;
   }
   // The name of the next member of the object open now; its value follows.
+  // Names are the format's own, plain ASCII that needs no escaping.
   void key(std::string_view name) {
     separate();
-    appendString(out_, name);
-    out_ += ": ";
+    out_ += '"';
+    out_ += name;
+    out_ += "\": ";
     named_ = true;
   }
 
   void value(float v) {
     start();
-    const std::string digits = shortestDecimal(v);
-    out_ += digits.empty() ? "null" : digits;
+    if (!appendShortestDecimal(out_, v)) out_ += "null";
   }
   void value(int32_t v) { value(static_cast<int64_t>(v)); }
   void value(int64_t v) { integer(v); }

@@ -6,13 +6,20 @@
 
 namespace tcsum {
 
-std::string shortestDecimal(float value) {
-  if (!std::isfinite(value)) return {};
+bool appendShortestDecimal(std::string& out, float value) {
+  if (!std::isfinite(value)) return false;
   std::array<char, 32> buffer{};
   // Without a precision, to_chars gives the shortest form that reads back
   // exactly, in plain or scientific notation, whichever is shorter.
   const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-  return {buffer.data(), result.ptr};
+  out.append(buffer.data(), result.ptr);
+  return true;
+}
+
+std::string shortestDecimal(float value) {
+  std::string out;
+  appendShortestDecimal(out, value);
+  return out;
 }
 
 namespace {
