@@ -11,14 +11,23 @@ constexpr float kLinearBelow = 50.0f;   // straight lines below this energy
 constexpr float kLinearBelow7 = 81.0f;  // ... and below this one for detector code 7
 constexpr int32_t kWideLinearDetector = 7;
 constexpr float kLogLogAbove = 200.0f;  // log-log quadratic above this energy
+
+// Row J of ELOG from row J of EFF.
+void buildLogRow(Store& s, int32_t j) {
+  s.ELOG(j, 1) = roundedLog10(s.EFF(j, 2) / 2.0f);
+  for (int32_t i = 2; i <= s.NEFF; ++i)
+    s.ELOG(j, i) = roundedLog10(s.EFF(j, i));
+}
 }  // namespace
 
+void buildLogOrdinates(Store& s) {
+  buildLogRow(s, 2);
+  buildLogRow(s, 3);
+}
+
 void buildLogTable(Store& s) {
-  for (int32_t j = 1; j <= 3; ++j) {
-    s.ELOG(j, 1) = roundedLog10(s.EFF(j, 2) / 2.0f);
-    for (int32_t i = 2; i <= s.NEFF; ++i)
-      s.ELOG(j, i) = roundedLog10(s.EFF(j, i));
-  }
+  buildLogRow(s, 1);
+  buildLogOrdinates(s);
   // QUIPOL searches tables of three points or more.
   s.effStep = s.NEFF >= 3 ? leastAbscissaStep(s.EFF.row(1, s.NEFF)) : 0.0f;
   s.elogStep = s.NEFF >= 3 ? leastAbscissaStep(s.ELOG.row(1, s.NEFF)) : 0.0f;
@@ -43,26 +52,35 @@ int32_t firstPointAtOrAbove(const Store& s, float E) {
   return i;
 }
 
-// The straight line of row ROW (2 total, 3 peak) at E below point I, that is
-// firstPointAtOrAbove(s, E). At or below the first point, the first segment
-// is extended downwards and may not give a negative efficiency.
-float straightLine(const Store& s, float E, int32_t i, int32_t row) {
-  const bool belowTable = (i == 1);
-  if (belowTable) i = 2;
-  const float dE = s.EFF(1, i) - s.EFF(1, i - 1);
+// The segment of the straight line at E.
+LineSegment segmentAt(const Store& s, float E) {
+  LineSegment g;
+  int32_t i = firstPointAtOrAbove(s, E);
+  g.belowTable = (i == 1);
+  if (g.belowTable) i = 2;
+  g.upper = i;
+  g.dE0 = E - s.EFF(1, i - 1);
+  g.dE = s.EFF(1, i) - s.EFF(1, i - 1);
+  return g;
+}
+
+// The straight line of row ROW (2 total, 3 peak) on segment G. At or below
+// the first point, the first segment is extended downwards and may not give
+// a negative efficiency.
+float straightLine(const Store& s, const LineSegment& g, int32_t row) {
+  const int32_t i = g.upper;
   const float dY = s.EFF(row, i) - s.EFF(row, i - 1);
-  float result = ((E - s.EFF(1, i - 1)) * dY / dE + s.EFF(row, i - 1)) * kScale;
-  if (belowTable && result < 0.0f) result = 0.0f;
+  float result = (g.dE0 * dY / g.dE + s.EFF(row, i - 1)) * kScale;
+  if (g.belowTable && result < 0.0f) result = 0.0f;
   return result;
 }
 
-// The quadratic at E: VAL(2) total, VAL(3) peak, per mille.
-Vec<float, 3> quadratic(const Store& s, float E) {
-  Vec<float, 3> VAL;
-  float extra = 0.0f;  // how far QUIPOL extrapolated; not needed here
-  VAL(1) = E;
-  QUIPOL(s.EFF, VAL, 3, s.NEFF, extra, s.effStep);
-  return VAL;
+QuipolStencil quadraticStencil(const Store& s, float E) {
+  return quipolStencil(s.EFF, s.NEFF, E, s.effStep);
+}
+
+QuipolStencil logLogStencil(const Store& s, float E) {
+  return quipolStencil(s.ELOG, s.NEFF, roundedLog10(E), s.elogStep);
 }
 
 // A value of the quadratic as an efficiency; negative ones are 0.
@@ -72,48 +90,84 @@ float fromQuadratic(float value) {
 }
 
 // The full-energy-peak efficiency of the log-log range.
-float logLogPeak(const Store& s, float E) {
-  Vec<float, 3> VAL;
-  float extra = 0.0f;
-  VAL(1) = roundedLog10(E);
-  QUIPOL(s.ELOG, VAL, 3, s.NEFF, extra, s.elogStep);
-  return roundedPow10(VAL(3)) * kScale;
+float logLogPeak(const Store& s, const QuipolStencil& st) {
+  return roundedPow10(quipolValue(s.ELOG, 3, st)) * kScale;
 }
 
-}  // namespace
-
-float EPS(const Store& s, float E, int32_t MODE) {
-  const int32_t row = MODE + 1;
-  switch (epsRange(s, E, MODE)) {
-    case EfficiencyRange::zero:
-      return 0.0f;
-    case EfficiencyRange::straightLine:
-      return straightLine(s, E, firstPointAtOrAbove(s, E), row);
-    case EfficiencyRange::logLog:
-      return logLogPeak(s, E);
-    case EfficiencyRange::quadratic:
-      break;
-  }
-  return fromQuadratic(quadratic(s, E)(row));
-}
-
-Efficiencies efficienciesAt(const Store& s, float E) {
-  // The total efficiency takes its value from the peak's range, except that
-  // it stays quadratic where the peak's turns log-log.
-  switch (epsRange(s, E, 2)) {
+// The efficiencies in RANGE from the stencils that GET gives: line(),
+// quadratic() and logLog(), each asked for only where the range needs it.
+// The total efficiency takes its value from the peak's range, except that it
+// stays quadratic where the peak's turns log-log.
+template <typename Stencils>
+[[gnu::always_inline]] inline Efficiencies combine(const Store& s, EfficiencyRange range,
+                                                   const Stencils& get) {
+  switch (range) {
     case EfficiencyRange::zero:
       return {0.0f, 0.0f};
     case EfficiencyRange::straightLine: {
-      const int32_t i = firstPointAtOrAbove(s, E);
-      return {straightLine(s, E, i, 2), straightLine(s, E, i, 3)};
+      const LineSegment& g = get.line();
+      return {straightLine(s, g, 2), straightLine(s, g, 3)};
     }
     case EfficiencyRange::logLog:
-      return {fromQuadratic(quadratic(s, E)(2)), logLogPeak(s, E)};
+      return {fromQuadratic(quipolValue(s.EFF, 2, get.quadratic())), logLogPeak(s, get.logLog())};
     case EfficiencyRange::quadratic:
       break;
   }
-  const Vec<float, 3> VAL = quadratic(s, E);
-  return {fromQuadratic(VAL(2)), fromQuadratic(VAL(3))};
+  const QuipolStencil& q = get.quadratic();
+  return {fromQuadratic(quipolValue(s.EFF, 2, q)), fromQuadratic(quipolValue(s.EFF, 3, q))};
+}
+
+// The stencils at E, made when asked for.
+struct StencilsAt {
+  const Store& s;
+  float E;
+  LineSegment line() const { return segmentAt(s, E); }
+  QuipolStencil quadratic() const { return quadraticStencil(s, E); }
+  QuipolStencil logLog() const { return logLogStencil(s, E); }
+};
+
+// The stencils of a plan.
+struct StencilsOf {
+  const EfficiencyStencil& st;
+  const LineSegment& line() const { return st.line; }
+  const QuipolStencil& quadratic() const { return st.quadratic; }
+  const QuipolStencil& logLog() const { return st.logLog; }
+};
+
+}  // namespace
+
+EfficiencyStencil efficiencyStencil(const Store& s, float E) {
+  EfficiencyStencil st;
+  st.range = epsRange(s, E, 2);
+  switch (st.range) {
+    case EfficiencyRange::zero:
+      break;
+    case EfficiencyRange::straightLine:
+      st.line = segmentAt(s, E);
+      break;
+    case EfficiencyRange::logLog:
+      st.logLog = logLogStencil(s, E);
+      [[fallthrough]];
+    case EfficiencyRange::quadratic:
+      st.quadratic = quadraticStencil(s, E);
+      break;
+  }
+  return st;
+}
+
+Efficiencies efficienciesAt(const Store& s, const EfficiencyStencil& st) {
+  return combine(s, st.range, StencilsOf{st});
+}
+
+Efficiencies efficienciesAt(const Store& s, float E) {
+  return combine(s, epsRange(s, E, 2), StencilsAt{s, E});
+}
+
+// MODE 1 takes the total efficiency from the peak's range, which differs
+// from its own only where the peak's is log-log and the total's quadratic.
+float EPS(const Store& s, float E, int32_t MODE) {
+  const Efficiencies both = efficienciesAt(s, E);
+  return MODE == 1 ? both.total : both.peak;
 }
 
 }  // namespace tcsum

@@ -5,6 +5,7 @@
 
 #include "core/result.hpp"
 #include "core/store.hpp"
+#include "efficiency/quipol.hpp"
 
 namespace tcsum {
 
@@ -13,6 +14,9 @@ namespace tcsum {
 // points 2 ... NEFF are the table's own; and the least abscissa steps of EFF
 // and ELOG. Call it whenever EFF or NEFF change.
 void buildLogTable(Store& s);
+// The same for the ordinate rows 2 and 3 alone, when only the efficiencies
+// changed.
+void buildLogOrdinates(Store& s);
 
 // The efficiency at energy E (keV) as a fraction of 1: MODE 1 total, MODE 2
 // full-energy peak. Below 50 keV (81 keV for detector code 7) a straight
@@ -30,5 +34,27 @@ Efficiencies efficienciesAt(const Store& s, float E);
 
 // The range EPS takes its value from at energy E for MODE.
 EfficiencyRange epsRange(const Store& s, float E, int32_t MODE);
+
+// All that the efficiencies at one energy take from the abscissae of the
+// table (energies, NEFF, KDET): the range of the full-energy peak, and where
+// and with which weights the ordinates are combined. It holds for every table
+// with the same abscissae, whatever its efficiencies.
+struct LineSegment {
+  int32_t upper = 2;        // the segment ends at this point
+  bool belowTable = false;  // E lies at or below the first point
+  float dE0 = 0.0f;         // E - EFF(1, upper - 1)
+  float dE = 0.0f;          // EFF(1, upper) - EFF(1, upper - 1)
+};
+struct EfficiencyStencil {
+  EfficiencyRange range = EfficiencyRange::zero;
+  LineSegment line;         // straightLine
+  QuipolStencil quadratic;  // quadratic and logLog: E in EFF
+  QuipolStencil logLog;     // logLog: log10 E in ELOG
+};
+// Reads EFF and ELOG row 1 (buildLogTable first), NEFF and KDET.
+EfficiencyStencil efficiencyStencil(const Store& s, float E);
+// Bit for bit efficienciesAt(s, E) for the E of ST, reading only the
+// ordinates: rows 2 and 3 of EFF and ELOG.
+Efficiencies efficienciesAt(const Store& s, const EfficiencyStencil& st);
 
 }  // namespace tcsum

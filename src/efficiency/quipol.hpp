@@ -82,37 +82,48 @@ inline float leastAbscissaStep(std::span<const float> abscissae) {
   return least;
 }
 
-// TAB(1,k) is the abscissa of point k, TAB(2..M,k) its ordinates; the
-// abscissae ascend strictly. VAL(1) is the abscissa x on entry; VAL(2..M)
-// receive the interpolated ordinates. EXTRA receives how far outside the
-// table x lies, in units of the end intervals, and is left alone when x lies
-// inside it. Every intermediate value is a float. LEASTSTEP, when given, is
-// leastAbscissaStep of the abscissae 1 ... N.
-template <int32_t R, int32_t C>
-void QUIPOL(const Mat<float, R, C>& TAB, Vec<float, R>& VAL, int32_t M, int32_t N, float& EXTRA,
-            float leastStep = 0.0f) {
-  const float x = VAL(1);
+// Where and with which weights QUIPOL takes the ordinates at one abscissa x:
+// all of the interpolation that depends on the abscissae and x alone, so that
+// tables that share their abscissae share it too. Each weight is the very
+// float the interpolation rounds on its way (a difference, or a Lagrange
+// weight in its order), and quipolValue does the rest of the operations in
+// their order, so a stencil reused for other ordinates gives their bits.
+struct QuipolStencil {
+  enum Kind { onePoint, line, atPoint, quadratic };
+  Kind kind = onePoint;
+  int32_t K = 1;  // atPoint: the point; quadratic: the first of the points K ... K + 2
+  // line: x - X(1) and X(2) - X(1); quadratic: the Lagrange weights of K ... K + 2.
+  float W1 = 0.0f;
+  float W2 = 0.0f;
+  float W3 = 0.0f;
+  bool outside = false;  // x lies outside the table, EXTRA from it
+  float extra = 0.0f;
+};
 
-  if (N <= 1) {
-    // A single point: its ordinates, whatever x.
-    for (int32_t j = 2; j <= M; ++j)
-      VAL(j) = TAB(j, 1);
-    return;
-  }
-
-  // The abscissae 1 ... N, checked against the store once (an N beyond it
-  // ends the run here); every point read below lies among them.
-  const std::span<const float> abscissae = TAB.row(1, N);
+// The stencil of x in a table of the abscissae X(1 ... N) (any N), each
+// quantity computed by the operations of the interpolation itself. LEASTSTEP,
+// when not 0, is leastAbscissaStep of the abscissae.
+inline QuipolStencil quipolStencil(std::span<const float> abscissae, float x,
+                                   float leastStep = 0.0f) {
+  QuipolStencil st;
+  const auto N = static_cast<int32_t>(abscissae.size());
+  if (N <= 1) return st;  // a single point: its ordinates, whatever x
   auto X = [abscissae](int32_t k) { return abscissae[static_cast<std::size_t>(k - 1)]; };
 
   if (N == 2) {
     // Straight line through both points.
-    for (int32_t j = 2; j <= M; ++j) {
-      VAL(j) = TAB(j, 1) + (TAB(j, 2) - TAB(j, 1)) * (x - X(1)) / (X(2) - X(1));
+    st.kind = QuipolStencil::line;
+    st.W1 = x - X(1);
+    st.W2 = X(2) - X(1);
+    if (x > X(2)) {
+      st.outside = true;
+      st.extra = (x - X(2)) / (X(2) - X(1));
     }
-    if (x > X(2)) EXTRA = (x - X(2)) / (X(2) - X(1));
-    if (x < X(1)) EXTRA = (x - X(1)) / (X(2) - X(1));
-    return;
+    if (x < X(1)) {
+      st.outside = true;
+      st.extra = (x - X(1)) / (X(2) - X(1));
+    }
+    return st;
   }
 
   // Nearest point: the scan walks up the table while the distance to x shrinks.
@@ -120,9 +131,9 @@ void QUIPOL(const Mat<float, R, C>& TAB, Vec<float, R>& VAL, int32_t M, int32_t 
   const int32_t I = end.I;
   int32_t K = N - 2;
   if (end.kind == ScanEnd::exactHit) {
-    for (int32_t j = 2; j <= M; ++j)
-      VAL(j) = TAB(j, I);
-    return;
+    st.kind = QuipolStencil::atPoint;
+    st.K = I;
+    return st;
   }
   if (end.kind == ScanEnd::stopped) {
     // Point I - 1 is the nearest (or x lies midway between I - 1 and I).
@@ -143,15 +154,62 @@ void QUIPOL(const Mat<float, R, C>& TAB, Vec<float, R>& VAL, int32_t M, int32_t 
   const float x1 = X(K);
   const float x2 = X(K + 1);
   const float x3 = X(K + 2);
-  const float W1 = (x2 - x) * ((x3 - x) / (x3 - x1)) / (x2 - x1);
-  const float W2 = (x1 - x) * ((x3 - x) / (x3 - x2)) / (x1 - x2);
-  const float W3 = (x1 - x) * ((x2 - x) / (x2 - x3)) / (x1 - x3);
-  for (int32_t j = 2; j <= M; ++j) {
-    VAL(j) = W3 * TAB(j, K + 2) + (W1 * TAB(j, K) + W2 * TAB(j, K + 1));
-  }
+  st.kind = QuipolStencil::quadratic;
+  st.K = K;
+  st.W1 = (x2 - x) * ((x3 - x) / (x3 - x1)) / (x2 - x1);
+  st.W2 = (x1 - x) * ((x3 - x) / (x3 - x2)) / (x1 - x2);
+  st.W3 = (x1 - x) * ((x2 - x) / (x2 - x3)) / (x1 - x3);
 
-  if (x > X(N)) EXTRA = (x - X(N)) / (X(N) - X(N - 2));
-  if (x < X(1)) EXTRA = (x - X(1)) / (X(3) - X(1));
+  if (x > X(N)) {
+    st.outside = true;
+    st.extra = (x - X(N)) / (X(N) - X(N - 2));
+  }
+  if (x < X(1)) {
+    st.outside = true;
+    st.extra = (x - X(1)) / (X(3) - X(1));
+  }
+  return st;
+}
+
+// The stencil of x in the table TAB of N points (abscissae in row 1); the
+// points are checked against the store once, and N beyond it ends the run.
+template <int32_t R, int32_t C>
+QuipolStencil quipolStencil(const Mat<float, R, C>& TAB, int32_t N, float x,
+                            float leastStep = 0.0f) {
+  return N <= 1 ? QuipolStencil{} : quipolStencil(TAB.row(1, N), x, leastStep);
+}
+
+// Ordinate row J of TAB interpolated with the stencil ST.
+template <int32_t R, int32_t C>
+[[gnu::always_inline]] inline float quipolValue(const Mat<float, R, C>& TAB, int32_t j,
+                                                const QuipolStencil& st) {
+  switch (st.kind) {
+    case QuipolStencil::onePoint:
+      return TAB(j, 1);
+    case QuipolStencil::line:
+      return TAB(j, 1) + (TAB(j, 2) - TAB(j, 1)) * st.W1 / st.W2;
+    case QuipolStencil::atPoint:
+      return TAB(j, st.K);
+    case QuipolStencil::quadratic:
+      break;
+  }
+  const int32_t K = st.K;
+  return st.W3 * TAB(j, K + 2) + (st.W1 * TAB(j, K) + st.W2 * TAB(j, K + 1));
+}
+
+// TAB(1,k) is the abscissa of point k, TAB(2..M,k) its ordinates; the
+// abscissae ascend strictly. VAL(1) is the abscissa x on entry; VAL(2..M)
+// receive the interpolated ordinates. EXTRA receives how far outside the
+// table x lies, in units of the end intervals, and is left alone when x lies
+// inside it. Every intermediate value is a float. LEASTSTEP, when given, is
+// leastAbscissaStep of the abscissae 1 ... N.
+template <int32_t R, int32_t C>
+void QUIPOL(const Mat<float, R, C>& TAB, Vec<float, R>& VAL, int32_t M, int32_t N, float& EXTRA,
+            float leastStep = 0.0f) {
+  const QuipolStencil st = quipolStencil(TAB, N, VAL(1), leastStep);
+  for (int32_t j = 2; j <= M; ++j)
+    VAL(j) = quipolValue(TAB, j, st);
+  if (st.outside) EXTRA = st.extra;
 }
 
 }  // namespace tcsum

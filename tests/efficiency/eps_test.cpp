@@ -1,5 +1,5 @@
 // EPS: energy ranges and their thresholds, the log-log table, energies beyond the table, the
-// rounding of the straight line.
+// rounding of the straight line, and the same bits from stencils made once for the energies.
 #include "efficiency/eps.hpp"
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <tuple>
 #include <vector>
 
@@ -63,7 +64,7 @@ TEST(Eps, StraightLineBitForBit) {
     EXPECT_EQ(std::bit_cast<uint32_t>(EPS(s, e, mode)), want) << "E=" << e << " MODE=" << mode;
 }
 
-TEST(Eps, BothEfficienciesAtOnceAreEpsBitForBit) {
+TEST(Eps, BothAtOnceAndFromStencilsAreEpsBitForBit) {
   // Tables of 1, 2, 3 and 12 points of the first test's kind, detector codes 0 and 7; energies at
   // and next to the points and the range boundaries, and spread over six decades.
   const float table[12][3] = {{20, 499.75f, 6},     {40, 499, 74},        {60, 497.75f, 94},
@@ -77,20 +78,34 @@ TEST(Eps, BothEfficienciesAtOnceAreEpsBitForBit) {
   for (int32_t k = 0; k <= 600; ++k)
     energies.push_back(static_cast<float>(std::pow(10.0, -0.5 + k / 100.0)));
   auto bits = [](float v) { return std::bit_cast<uint32_t>(v); };
-  Store s;
+  // Stencils come from a table with the same energies and no efficiencies (NaN), and are
+  // combined with the efficiencies of another whose log table has only its ordinates rebuilt.
+  // The last table has two points at the same energy and one out of order.
+  Store s, energiesOnly, planned;
   for (int32_t k = 0; k < 36; ++k)
     s.EFF(k % 3 + 1, k / 3 + 1) = table[k / 3][k % 3];
-  for (int32_t neff : {1, 2, 3, 12}) {
+  for (int32_t neff : {1, 2, 3, 12, -12}) {
+    if (neff < 0) s.EFF(1, 5) = s.EFF(1, 4), s.EFF(1, 9) = 600.0f;
     for (int32_t kdet : {0, 7}) {
-      s.NEFF = neff;
+      s.NEFF = std::abs(neff);
       s.KDET = kdet;
       buildLogTable(s);
+      energiesOnly = s;
+      for (int32_t k = 1; k <= kEffPoints; ++k)
+        energiesOnly.EFF(2, k) = energiesOnly.EFF(3, k) = std::nanf("");
+      buildLogTable(energiesOnly);
+      planned = energiesOnly;
+      for (int32_t k = 1; k <= kEffPoints; ++k)
+        planned.EFF(2, k) = s.EFF(2, k), planned.EFF(3, k) = s.EFF(3, k);
+      buildLogOrdinates(planned);
       for (float e : energies) {
+        SCOPED_TRACE(testing::Message() << "NEFF=" << neff << " KDET=" << kdet << " E=" << e);
         const Efficiencies both = efficienciesAt(s, e);
-        ASSERT_EQ(bits(both.total), bits(EPS(s, e, 1)))
-            << "NEFF=" << neff << " KDET=" << kdet << " E=" << e;
-        ASSERT_EQ(bits(both.peak), bits(EPS(s, e, 2)))
-            << "NEFF=" << neff << " KDET=" << kdet << " E=" << e;
+        ASSERT_EQ(bits(both.total), bits(EPS(s, e, 1)));
+        ASSERT_EQ(bits(both.peak), bits(EPS(s, e, 2)));
+        const Efficiencies fromPlan = efficienciesAt(planned, efficiencyStencil(energiesOnly, e));
+        ASSERT_EQ(bits(fromPlan.total), bits(both.total));
+        ASSERT_EQ(bits(fromPlan.peak), bits(both.peak));
       }
     }
   }
