@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string>
 
 #include "core/fatal.hpp"
@@ -12,9 +13,25 @@ double wide(float x) {
 }
 }  // namespace
 
+TransitionStencils::TransitionStencils(const Store& s) : levels_(std::max(s.NLEV, 0)) {
+  for (int32_t J = 2; J <= s.NLEV; ++J) {
+    for (int32_t I = 1; I <= J - 1; ++I)
+      stencils_.push_back(efficiencyStencil(s, s.EGAM(J, I)));
+  }
+}
+
+const EfficiencyStencil& TransitionStencils::at(int32_t J, int32_t I) const {
+  if (J < 2 || J > levels_) [[unlikely]]
+    indexBeyondStore(J, levels_, SourceLocation::current());
+  if (I < 1 || I >= J) [[unlikely]]
+    indexBeyondStore(I, J - 1, SourceLocation::current());
+  return stencils_[static_cast<std::size_t>((J - 2) * (J - 1) / 2 + (I - 1))];
+}
+
 // The formulas of this stage are evaluated in double; only what is stored is
 // rounded to float.
-void TRANSITIONS(Store& s, std::vector<TransitionResult>& rows) {
+void TRANSITIONS(Store& s, std::vector<TransitionResult>& rows,
+                 const TransitionStencils* stencils) {
   for (int32_t J = 2; J <= s.NLEV; ++J) {
     // Total intensity leaving level J, conversion electrons included.
     float XSUM = 0.0f;
@@ -28,7 +45,8 @@ void TRANSITIONS(Store& s, std::vector<TransitionResult>& rows) {
       const double alpha = wide(s.ALPHA(J, I));
       const float XIN = s.XTR(J, I);
       s.XTR(J, I) = static_cast<float>((alpha + 1.0) * wide(XIN) / wide(XSUM));
-      const Efficiencies eps = efficienciesAt(s, s.EGAM(J, I));
+      const Efficiencies eps =
+          stencils ? efficienciesAt(s, stencils->at(J, I)) : efficienciesAt(s, s.EGAM(J, I));
       s.EPSG = eps.peak;
       s.EPSTG = eps.total;
       if (alpha + 1.0 == 0.0) {

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstdint>
 
+#include "core/fatal.hpp"
 #include "decay/decay.hpp"
 #include "report/report.hpp"
 #include "support/scheme.hpp"
@@ -43,6 +44,16 @@ TEST(Transitions, DoubleEvaluationRoundedOnlyWhenStored) {
   EXPECT_EQ(bits(s.XTR(3, 2)), 0x3f10ac1au);
   EXPECT_EQ(bits(s.BPEAK(3, 2)), 0x3d846431u);
   EXPECT_EQ(bits(s.DMISS(3, 2)), 0x3ec5f549u);
+}
+
+TEST(Transitions, StencilsOfFewerLevelsEndTheRun) {
+  // Stencils made for two levels and a scheme of three: a transition from level 3 has none.
+  const Store two = scheme({0.0f, 0.0f}, {{2, 1, 20.0f, 1.0f}});
+  const TransitionStencils stencils(two);
+  Store three = scheme({0.0f, 0.0f, 0.0f}, {{2, 1, 20.0f, 1.0f}, {3, 1, 40.0f, 1.0f}});
+  std::vector<TransitionResult> rows;
+  EXPECT_THROW(TRANSITIONS(three, rows, &stencils), RunStop);
+  EXPECT_EQ(rows.size(), 1u);
 }
 
 }  // namespace tcsum::test
