@@ -137,25 +137,25 @@ struct Worker {
 };
 
 // The factors with one row of the table scaled by SCALE throughout.
-void factorsScaled(const Store& asRead, Worker& w, int32_t row, float scale,
-                   const std::vector<LineKey>& keys, float* out) {
+void factorsScaled(const Store& asRead, const RecomputePlan& plan, Worker& w, int32_t row,
+                   float scale, const std::vector<LineKey>& keys, float* out) {
   *w.store = asRead;
   float scales[kEffPoints];
   std::fill_n(scales, kEffPoints, scale);
   scaleRow(*w.store, row, scales);
-  recomputeFactors(*w.store, w.factors);
+  recomputeFactors(*w.store, w.factors, &plan);
   collect(w.factors, keys, out);
 }
 
 // Relative change of every factor per relative change of the efficiencies
 // of table row ROW, by central differences around the nominal factors.
-std::vector<float> sensitivities(const Store& asRead, Worker& w, int32_t row,
-                                 const std::vector<LineKey>& keys,
+std::vector<float> sensitivities(const Store& asRead, const RecomputePlan& plan, Worker& w,
+                                 int32_t row, const std::vector<LineKey>& keys,
                                  const std::vector<float>& nominal) {
   std::vector<float> up(keys.size());
   std::vector<float> down(keys.size());
-  factorsScaled(asRead, w, row, kStepUp, keys, up.data());
-  factorsScaled(asRead, w, row, kStepDown, keys, down.data());
+  factorsScaled(asRead, plan, w, row, kStepUp, keys, up.data());
+  factorsScaled(asRead, plan, w, row, kStepDown, keys, down.data());
   const double step = static_cast<double>(kStepUp) - static_cast<double>(kStepDown);
   std::vector<float> result(keys.size());
   for (std::size_t k = 0; k < keys.size(); ++k) {
@@ -167,14 +167,21 @@ std::vector<float> sensitivities(const Store& asRead, Worker& w, int32_t row,
 
 }  // namespace
 
-void recomputeFactors(Store& s, Factors& out) {
+void recomputeFactors(Store& s, Factors& out, const RecomputePlan* plan) {
   out.rows.clear();
   out.gammas.clear();
   out.xray.reset();
-  buildLogTable(s);
-  s.EPSTX = EPS(s, s.EX, 1);
-  s.EPSX = EPS(s, s.EX, 2);
-  TRANSITIONS(s, out.rows);
+  if (plan) {
+    buildLogOrdinates(s);
+    const Efficiencies x = efficienciesAt(s, plan->xray);
+    s.EPSTX = x.total;
+    s.EPSX = x.peak;
+  } else {
+    buildLogTable(s);
+    s.EPSTX = EPS(s, s.EX, 1);
+    s.EPSX = EPS(s, s.EX, 2);
+  }
+  TRANSITIONS(s, out.rows, plan ? &plan->transitions : nullptr);
   CASCADE(s);
   LINERATES(s);
   CORRECT(s, out.gammas, out.xray);
@@ -193,14 +200,22 @@ void propagateEfficiencyUncertainty(const Store& asRead, DataSetResult& ds,
   const unsigned threads = static_cast<unsigned>(std::clamp<int64_t>(options.threads, 1, blocks));
   std::vector<Worker> workers(threads);
 
+  // The data set as read with its log table, and what every sample takes
+  // from the energies: a sample scales rows 2 and 3 of the table alone, so
+  // the energies, NEFF, KDET, E(X) and the transition energies, and with them
+  // ELOG's first row and the abscissa steps, are those of the plan.
+  auto prepared = std::make_unique<Store>(asRead);
+  buildLogTable(*prepared);
+  const RecomputePlan plan(*prepared);
+
   std::vector<float> nominal;
   for (const GammaLine& g : ds.gammas)
     nominal.push_back(g.KORR);
   if (ds.xray) nominal.push_back(ds.xray->KORR);
   const std::vector<float> sensitivityTotal =
-      sensitivities(asRead, workers[0], kTotalRow, keys, nominal);
+      sensitivities(*prepared, plan, workers[0], kTotalRow, keys, nominal);
   const std::vector<float> sensitivityPeak =
-      sensitivities(asRead, workers[0], kPeakRow, keys, nominal);
+      sensitivities(*prepared, plan, workers[0], kPeakRow, keys, nominal);
 
   // The factors of every sample, one row of LINES per sample.
   std::vector<float> values(static_cast<std::size_t>(samples) * lines);
@@ -210,9 +225,9 @@ void propagateEfficiencyUncertainty(const Store& asRead, DataSetResult& ds,
       [&](int64_t begin, int64_t end, unsigned thread) {
         Worker& w = workers[thread];
         for (int64_t i = begin; i < end; ++i) {
-          *w.store = asRead;
+          *w.store = *prepared;
           drawSample(*w.store, u, static_cast<uint64_t>(i));
-          recomputeFactors(*w.store, w.factors);
+          recomputeFactors(*w.store, w.factors, &plan);
           collect(w.factors, keys, &values[static_cast<std::size_t>(i) * lines]);
         }
       },

@@ -15,6 +15,8 @@
 
 #include "core/result.hpp"
 #include "core/store.hpp"
+#include "decay/decay.hpp"
+#include "efficiency/eps.hpp"
 
 namespace tcsum {
 
@@ -38,7 +40,20 @@ struct Factors {
   std::vector<GammaLine> gammas;
   std::optional<XrayLine> xray;
 };
-void recomputeFactors(Store& s, Factors& out);
+// What the recomputations of one data set share: the efficiency stencils at
+// E(X) and at every transition energy, which depend on the energies of the
+// table and of the data set, not on the efficiencies. Made from S with its
+// log table.
+struct RecomputePlan {
+  explicit RecomputePlan(const Store& s) : xray(efficiencyStencil(s, s.EX)), transitions(s) {}
+  EfficiencyStencil xray;
+  TransitionStencils transitions;
+};
+// With PLAN, made from a store with the same energies (table, E(X),
+// transitions) and NEFF and KDET, only the efficiencies of the log table are
+// built again, and every efficiency is combined from the plan's stencils:
+// the same bits as without it.
+void recomputeFactors(Store& s, Factors& out, const RecomputePlan* plan = nullptr);
 
 // Gives every line of DS, a data set computed from ASREAD, its uncertainty,
 // and DS the settings.
