@@ -38,6 +38,21 @@ struct SchemeTransition {
   int32_t record = 0;
 };
 
+// The x-rays of the daughter atom. A K vacancy is filled with a K x-ray with
+// probability omegaK; the x-ray is one of kLines with its share (the shares
+// add up to 1). The L shell likewise, with the L x-rays as one group.
+struct XrayLine {
+  std::string label;   // "Ka1", "Ka2", "Kb1", "Kb2"; "K" for a single mean line
+  double energy = 0.0; // keV
+  double share = 0.0;  // of the shell's x-rays
+};
+struct AtomicData {
+  double omegaK = 0.0;
+  std::vector<XrayLine> kLines;
+  double omegaL = 0.0;  // mean L-shell fluorescence yield; 0 when not known
+  double lEnergy = 0.0; // rate-weighted mean L x-ray energy, keV
+};
+
 struct DecayScheme {
   std::string name;    // data-set name (the data file's columns 1-8, or from ENSDF)
   std::string parent;  // parent nuclide, "CO-60", "HO-166M"; empty when not known
@@ -48,6 +63,9 @@ struct DecayScheme {
   // The data file's K x-ray energy and fluorescence yield (0 when not given).
   double xrayEnergy = 0.0;
   double omegaK = 0.0;
+  // The daughter's x-rays for a model that resolves them; from the data file
+  // a single K line at xrayEnergy with omegaK.
+  AtomicData atomic;
   std::vector<SchemeLevel> levels;  // in ascending energy, the ground state first
   std::vector<SchemeTransition> transitions;
   std::string source;  // the file it came from
