@@ -9,10 +9,8 @@
 #include "check/warnings.hpp"
 #include "core/fatal.hpp"
 #include "decay/decay.hpp"
-#include "driver/input_file.hpp"
-#include "driver/program.hpp"
-#include "driver/run.hpp"
 #include "efficiency/eps.hpp"
+#include "input/input_file.hpp"
 #include "input/reader.hpp"
 
 namespace tcsum {
@@ -117,7 +115,7 @@ std::string listRecord(const Record& record, const char* expecting) {
   return out;
 }
 
-int runCheck(const ProgramOptions& o) {
+int runCheck(const CheckOptions& o) {
   auto store = std::make_unique<Store>();
   Store& s = *store;
   WarningPrinter warnings{o.quiet};

@@ -5,7 +5,6 @@
 // writes no report.
 #include <string>
 
-#include "cli/command_line.hpp"
 #include "input/fields.hpp"
 
 namespace tcsum {
@@ -14,10 +13,18 @@ namespace tcsum {
 // asked for), one line per field.
 std::string listRecord(const Record& record, const char* expecting);
 
+// What the check is asked for: the data file, whether warnings are shown,
+// and whether a warning makes the exit status kExitWarned.
+struct CheckOptions {
+  std::string input;
+  bool quiet = false;
+  bool strict = false;
+};
+
 // The check of the data file of OPTIONS: the listing on standard output,
 // warnings and a run-stopping fault on standard error. Returns the exit
 // status: 0, kExitRunStopped at a fault that would stop a run, kExitWarned
 // with --strict when it warned.
-int runCheck(const ProgramOptions& options);
+int runCheck(const CheckOptions& options);
 
 }  // namespace tcsum

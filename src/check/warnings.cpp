@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iostream>
 #include <string_view>
 
 #include "core/fatal.hpp"
@@ -235,6 +236,13 @@ void sortByRecord(std::vector<Warning>& warnings) {
 
 std::string formatWarning(const Warning& w) {
   return "warning: " + w.where + ", record " + std::to_string(w.record) + ": " + w.text;
+}
+
+void WarningPrinter::print(const std::vector<Warning>& warnings) {
+  count += warnings.size();
+  if (quiet) return;
+  for (const Warning& w : warnings)
+    std::cerr << formatWarning(w) << '\n';
 }
 
 }  // namespace tcsum

@@ -3,6 +3,7 @@
 // should look at (a decay mode that is almost "EC", a transition that takes
 // no part, an efficiency evaluated outside its table, ...). Each finding is a
 // Warning of the result model; none changes the data or the report.
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -39,5 +40,13 @@ void sortByRecord(std::vector<Warning>& warnings);
 // The console line, without its line end:
 // `warning: data set "CO60", record 12: ...`.
 std::string formatWarning(const Warning& w);
+
+// Prints warnings on standard error, one line each, unless QUIET, and
+// counts them for --strict.
+struct WarningPrinter {
+  bool quiet = false;
+  std::size_t count = 0;
+  void print(const std::vector<Warning>& warnings);
+};
 
 }  // namespace tcsum

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "core/destination.hpp"
-#include "uncertainty/propagation.hpp"
 
 namespace tcsum {
 

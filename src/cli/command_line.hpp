@@ -7,6 +7,7 @@
 #include <string>
 #include <variant>
 
+#include "core/fatal.hpp"
 #include "core/result.hpp"
 #include "ensdf/command.hpp"
 
@@ -14,8 +15,6 @@ namespace tcsum {
 
 // Exit status of a command line that cannot be understood.
 inline constexpr int kExitUsage = 2;
-// Exit status of a complete run (or check) that warned, with --strict.
-inline constexpr int kExitWarned = 3;
 
 struct ProgramOptions {
   std::string input = "TALVEN";       // the data file

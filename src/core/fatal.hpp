@@ -13,6 +13,8 @@ namespace tcsum {
 
 // Exit status of a run stopped by a diagnostic (a normal end gives 0).
 inline constexpr int kExitRunStopped = 1;
+// Exit status of a complete run (or check) that warned, with --strict.
+inline constexpr int kExitWarned = 3;
 
 // The files of a run, by unit number, with their default names.
 inline constexpr int32_t kDataUnit = 5;

@@ -147,6 +147,10 @@ struct UncertaintySettings {
   int64_t samples = 0;
   uint64_t seed = 0;
 };
+// The samples and the seed of an uncertainty run unless the command line
+// names others.
+inline constexpr int64_t kDefaultSamples = 10000;
+inline constexpr uint64_t kDefaultSeed = 20231117;
 
 // How far the computation of a data set got; a run stopped by a fault leaves
 // its last data set short of `complete`.

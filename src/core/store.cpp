@@ -33,4 +33,22 @@ bool isEndMarker(const Text8& name) {
   return equals(name, "E       ");
 }
 
+// The arrays that start every data set at zero. ELEV, FEED, PK and EGAM are
+// overwritten by the reads and only used where XTR is set. Entries 34 ... 60
+// of the sub-level arrays are not cleared: every electron-capture data set
+// sets the same pattern of them (the capture and transition steps of its own
+// levels) before reading them, and the others are never set, so stay 0.
+void clearDataSet(Store& s) {
+  for (int32_t I = 1; I <= kLevels; ++I) {
+    s.XFEED(I) = 0.0f;
+    s.XPOP(I) = 0.0f;
+  }
+  for (LevelVec* v : {&s.NBELOW, &s.NABOVE, &s.POP, &s.ECRATE0, &s.ECRATE})
+    v->clear();
+  for (LevelMat* m : {&s.ALPHA, &s.ALPHAK, &s.SUMPK, &s.BPEAK, &s.DMISS, &s.RATE, &s.RATE0,
+                      &s.XRATE, &s.XRATE0, &s.XTR})
+    m->clear();
+  s.XTRANS.fillCorner(kLevels, 0.0f);
+}
+
 }  // namespace tcsum

@@ -193,4 +193,7 @@ std::string trimmedName(const Text8& name);
 // "E" followed by seven blanks: the data-set name that ends the run.
 bool isEndMarker(const Text8& name);
 
+// Sets the per-data-set arrays of the store to zero before a data set is read.
+void clearDataSet(Store& s);
+
 }  // namespace tcsum

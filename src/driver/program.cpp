@@ -13,7 +13,7 @@
 #include "check/check_mode.hpp"
 #include "check/warnings.hpp"
 #include "core/fatal.hpp"
-#include "driver/input_file.hpp"
+#include "input/input_file.hpp"
 #include "driver/run.hpp"
 #include "html/page.hpp"
 #include "outputs/csv_writer.hpp"
@@ -100,15 +100,8 @@ int32_t jobsOf(const ProgramOptions& o) {
 
 }  // namespace
 
-void WarningPrinter::print(const std::vector<Warning>& warnings) {
-  count += warnings.size();
-  if (quiet) return;
-  for (const Warning& w : warnings)
-    std::cerr << formatWarning(w) << '\n';
-}
-
 int runProgram(const ProgramOptions& o) {
-  if (o.check) return runCheck(o);
+  if (o.check) return runCheck({o.input, o.quiet, o.strict});
 
   // The outputs other than the report are set up before anything is read,
   // so an output in the way costs no computing.

@@ -1,20 +1,9 @@
 #pragma once
 // The whole program: the command line, the files of a run and its exit status.
-#include <cstddef>
-#include <vector>
-
 #include "cli/command_line.hpp"
 #include "core/result.hpp"
 
 namespace tcsum {
-
-// Prints warnings on standard error, one line each, unless QUIET, and
-// counts them for --strict.
-struct WarningPrinter {
-  bool quiet = false;
-  std::size_t count = 0;
-  void print(const std::vector<Warning>& warnings);
-};
 
 // Runs the data file of OPTIONS into the outputs it names. Prints a
 // diagnostic on standard error when the run stops early and returns the

@@ -50,13 +50,6 @@ struct RunOutputs {
   bool efficiencyCurve = false;  // sample the efficiency function for the detector output
 };
 
-// Sets the per-data-set arrays of the store to zero before a data set is read.
-void clearDataSet(Store& s);
-
-// Stops the run when an electron-capture data set has more levels than its
-// sub-level scheme can hold.
-void checkCaptureLevels(const Store& s);
-
 // Called after each finished data set, for tests that look into the store;
 // on the thread that computed the data set.
 using DataSetHook = std::function<void(const Store&)>;

@@ -9,8 +9,8 @@
 
 #include "core/result.hpp"
 #include "html/charts.hpp"
-#include "outputs/json_writer.hpp"
 #include "outputs/output_file.hpp"
+#include "outputs/run_info.hpp"
 
 namespace tcsum::html {
 

@@ -206,4 +206,14 @@ void readTransitions(DataFile& file, Store& s) {
   storeTransitions(transitions, s);
 }
 
+// The sub-level scheme of electron capture holds two sub-levels per level.
+void checkCaptureLevels(const Store& s) {
+  if (isElectronCapture(s) && 2 * s.NLEV > kSubLevels) {
+    dataFileFault("index beyond the data store",
+                  "electron-capture data set " + quoted({s.DSNAME.data(), s.DSNAME.size()}) +
+                      " has " + std::to_string(s.NLEV) + " levels, at most " +
+                      std::to_string(kSubLevels / 2) + " can be computed");
+  }
+}
+
 }  // namespace tcsum

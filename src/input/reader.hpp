@@ -134,4 +134,8 @@ void readTransitionRecords(DataFile& file, std::vector<TransitionRecord>& transi
 void storeLevels(const std::vector<LevelRecord>& levels, Store& s);
 void storeTransitions(const std::vector<TransitionRecord>& transitions, Store& s);
 
+// Stops the run when an electron-capture data set has more levels than its
+// sub-level scheme can hold.
+void checkCaptureLevels(const Store& s);
+
 }  // namespace tcsum

@@ -9,15 +9,9 @@
 
 #include "core/result.hpp"
 #include "outputs/output_file.hpp"
+#include "outputs/run_info.hpp"
 
 namespace tcsum {
-
-struct RunInfo {
-  std::string program;
-  std::string version;
-  std::string inputPath;
-  std::optional<std::string> inputSha256;
-};
 
 class JsonWriter {
  public:

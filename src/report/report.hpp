@@ -71,48 +71,52 @@ class Report {
   bool open_ = false;
 };
 
-// R1: two empty lines, the date line, one empty line.
+// The record groups of a data set's section, in the order they appear.
+
+// Date heading: two empty lines, the date line, one empty line.
 void writeDateHeading(Report& report, int32_t day, int32_t month, int32_t year);
 
-// R2: detector title, hyphens, the data-set lines with the efficiencies at E(X).
+// Detector heading: detector title, hyphens, the data-set lines with the
+// efficiencies at E(X).
 void writeDetectorHeading(Report& report, const DetectorResult& d, const DataSetResult& ds);
 
-// R3: the efficiency table, then an empty line.
+// Efficiency table: its heading, one row per point, then an empty line.
 void writeEfficiencyTable(Report& report, const std::vector<EfficiencyPoint>& table);
 
-// R4: the level heading and one row per level.
+// Level list: the level heading and one row per level.
 void writeLevelList(Report& report, const std::vector<LevelResult>& levels);
 
-// R5: the heading of the transition table.
+// Transition heading: the column heads of the transition table.
 void writeTransitionHeading(Report& report);
 
-// R6: the balance warning (once per data set) and one line per inconsistent level.
+// Balance warning: the warning line (once per data set) and one line per
+// inconsistent level.
 void writeBalanceWarning(Report& report);
 void writeBalanceLevel(Report& report, int32_t level, float PIN, float POUT);
 
-// R7: two empty lines after the balance check.
+// Separator: two empty lines after the balance check.
 void writeSeparator(Report& report);
 
-// R8: one transition row.
+// Transition row: one row of the transition table.
 void writeTransitionRow(Report& report, const TransitionResult& t);
 
-// R9: the heading of the results table.
+// Results heading: the column heads of the results table.
 void writeResultsHeading(Report& report);
 
-// R10: one result row: line energy, relative count without summing, correction factor.
+// Result row: line energy, relative count without summing, correction factor.
 void writeResultRow(Report& report, float energy, float count, float factor);
 
 // The sections of a data set's report, from its result, in the order a run
 // writes them as its stages finish:
-// R1-R3, once the header is read;
+// date heading, detector heading and efficiency table, once the header is read;
 void writeOpening(Report& report, const DetectorResult& d, const DataSetResult& ds);
-// R4 and R5, once the levels are read;
+// level list and transition heading, once the levels are read;
 void writeLevels(Report& report, const DataSetResult& ds);
-// R6 and R7, after the balance check;
+// balance warning and separator, after the balance check;
 void writeBalance(Report& report, const DataSetResult& ds);
-// R8 for the transitions FROM, FROM + 1 ... of the data set;
+// transition rows for the transitions FROM, FROM + 1 ... of the data set;
 void writeTransitions(Report& report, const DataSetResult& ds, std::size_t from = 0);
-// R9 and R10, the results table.
+// results heading and result rows, the results table.
 void writeResults(Report& report, const DataSetResult& ds);
 
 }  // namespace tcsum

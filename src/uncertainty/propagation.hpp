@@ -20,9 +20,6 @@
 
 namespace tcsum {
 
-inline constexpr int64_t kDefaultSamples = 10000;
-inline constexpr uint64_t kDefaultSeed = 20231117;
-
 struct UncertaintyOptions {
   UncertaintySettings settings;
   unsigned threads = 1;

@@ -1,4 +1,4 @@
-#include "driver/input_file.hpp"
+#include "input/input_file.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>

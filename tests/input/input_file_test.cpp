@@ -1,4 +1,4 @@
-#include "driver/input_file.hpp"
+#include "input/input_file.hpp"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
