@@ -163,6 +163,9 @@ void ClassicModel::read(ModelWork& work, std::span<const TransitionRecord> recor
 }
 
 void ClassicModel::balance(ModelWork& work, bool checks, DataSetResult& ds) const {
+  // Without checks (a recomputation) the findings are not wanted; BALANCE
+  // changes no data.
+  if (!checks) return;
   const Store& s = storeOf(work);
   BALANCE(s, ds.balance);
   if (checks) checkBalance(s, ds.balance, ds.warnings);

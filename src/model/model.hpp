@@ -101,7 +101,9 @@ class DataSetObserver {
 
 struct ComputeOptions {
   DataSetObserver* observer = nullptr;
-  bool checks = true;            // the checks of the data as read, as warnings
+  // The checks of the data as read, as warnings, and the balance findings;
+  // off for recomputations that want the lines alone.
+  bool checks = true;
   Stage last = Stage::complete;  // Stage::transitions: stop after the transition stage
 };
 
