@@ -102,6 +102,7 @@ double wide(float x) {
 // with the intensity of their transition, then the K x-ray line with the
 // K x-rays emitted per 100 decays (from K conversion and K capture).
 void neutralLines(const Store& s, DataSetResult& ds) {
+  ds.lines.reserve(ds.gammas.size() + 1);
   std::size_t row = 0;
   for (const GammaLine& g : ds.gammas) {
     while (row < ds.transitions.size() &&
