@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "core/store.hpp"
+#include "core/fixed_text.hpp"
+#include "core/lines.hpp"
 
 namespace tcsum {
 
@@ -173,6 +174,10 @@ struct DataSetResult {
   std::vector<TransitionResult> transitions;
   std::vector<GammaLine> gammas;                   // in the order of the results table
   std::optional<XrayLine> xray;                    // after the gamma lines, when it has a count
+  // The same lines as every model gives them, in double (the classic model's
+  // values exactly, with the scheme's level indexes: level number - 1); the
+  // writers read the fields above.
+  std::vector<LineResult> lines;
   std::optional<UncertaintySettings> uncertainty;  // set when the factors have uncertainties
   Stage reached = Stage::header;
   std::vector<Warning> warnings;  // in record order

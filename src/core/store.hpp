@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "core/fixed_text.hpp"
+
 namespace tcsum {
 
 // Every real of the store is an IEEE single, and every operation on it is
@@ -114,8 +116,6 @@ inline constexpr int32_t kSubLevels = 60;
 using LevelVec = Vec<float, kLevels>;
 using LevelMat = Mat<float, kLevels, kLevels>;
 using EffTable = Mat<float, 3, kEffPoints>;
-using Text8 = std::array<char, 8>;
-using Text32 = std::array<char, 32>;
 
 struct Store {
   // Efficiency block, read once per run.
@@ -188,10 +188,6 @@ struct Store {
 
 // "EC" followed by six blanks, compared over all eight characters.
 bool isElectronCapture(const Store& s);
-// The data-set name as written in columns 1-8, trailing blanks removed.
-std::string trimmedName(const Text8& name);
-// "E" followed by seven blanks: the data-set name that ends the run.
-bool isEndMarker(const Text8& name);
 
 // Sets the per-data-set arrays of the store to zero before a data set is read.
 void clearDataSet(Store& s);

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "check/check_mode.hpp"
+#include "driver/check_mode.hpp"
 #include "check/warnings.hpp"
 #include "core/fatal.hpp"
 #include "input/input_file.hpp"

@@ -9,12 +9,11 @@
 
 #include "check/warnings.hpp"
 #include "core/fatal.hpp"
-#include "decay/decay.hpp"
 #include "driver/ordered_pool.hpp"
 #include "efficiency/curve.hpp"
 #include "efficiency/eps.hpp"
+#include "efficiency/table_efficiency.hpp"
 #include "input/reader.hpp"
-#include "summing/summing.hpp"
 
 namespace tcsum {
 
@@ -30,47 +29,12 @@ DetectorResult detectorOf(const Store& s) {
   return d;
 }
 
-void takeHeader(const Store& s, DataSetResult& ds) {
-  ds.DSNAME = s.DSNAME;
-  ds.DECMODE = s.DECMODE;
-  ds.electronCapture = isElectronCapture(s);
-  ds.EX = s.EX;
-  ds.OMEGAK = s.OMEGAK;
-  ds.EPSTX = s.EPSTX;
-  ds.EPSX = s.EPSX;
-  ds.IDAY = s.IDAY;
-  ds.IMONTH = s.IMONTH;
-  ds.IYEAR = s.IYEAR;
-}
-
-// The other way: a data set's header into a store that computes it.
-void storeHeader(const DataSetResult& ds, Store& s) {
-  s.DSNAME = ds.DSNAME;
-  s.DECMODE = ds.DECMODE;
-  s.EX = ds.EX;
-  s.OMEGAK = ds.OMEGAK;
-  s.EPSTX = ds.EPSTX;
-  s.EPSX = ds.EPSX;
-  s.IDAY = ds.IDAY;
-  s.IMONTH = ds.IMONTH;
-  s.IYEAR = ds.IYEAR;
-}
-
-void takeLevels(const Store& s, DataSetResult& ds) {
-  for (int32_t j = 1; j <= s.NLEV; ++j)
-    ds.levels.push_back({j, s.ELEV(j), s.FEED(j), s.PK(j), 0.0f});
-}
-
 // A data set as read, ready to be computed: its result so far (the header
-// with the efficiencies at E(X)), its level and transition records, and the
-// fault that stopped the reading inside it, with the stage it came in.
+// with the efficiencies at E(X)), its records and the fault that stopped the
+// reading inside it.
 struct DataSetInput {
   DataSetResult result;
-  int32_t headerRecord = 0;
-  std::vector<LevelRecord> levels;
-  std::vector<TransitionRecord> transitions;
-  std::exception_ptr fault;
-  Stage faultAfter = Stage::header;  // header: reading the levels; levels: the transitions
+  RecordsRead records;
 };
 
 using Analysis = std::function<void(const Store& asRead, DataSetResult& ds)>;
@@ -86,59 +50,49 @@ struct DataSetOutput {
   std::exception_ptr fault;
 };
 
-// One data set after its header: the stages in order, each section of the
-// report written as soon as its values are there. A fault met in reading is
-// thrown where the reading would have met it. With ANALYSE, the analysis gets
-// the store as it stood with the data set read and nothing computed from it
-// (a copy in ASREAD) once the data set is complete.
-void computeDataSet(Store& s, const DataSetInput& in, Report* report,
-                    const DetectorResult& detector, DataSetResult& ds, const Analysis& analyse,
-                    Store* asRead) {
-  storeHeader(ds, s);
-  s.headerRecord = in.headerRecord;
-  s.EPSG = 0.0f;
-  s.EPSTG = 0.0f;
-  if (report) writeOpening(*report, detector, ds);
+// The report written section by section as the stages finish, and the copy
+// of the store as read that an analysis gets.
+struct ReportSections final : DataSetObserver {
+  Report* report;
+  const DetectorResult& detector;
+  Store* asRead;
 
-  clearDataSet(s);
-  storeLevels(in.levels, s);
-  if (in.fault && in.faultAfter == Stage::header) std::rethrow_exception(in.fault);
-  checkCaptureLevels(s);
-  takeLevels(s, ds);
-  ds.reached = Stage::levels;
-  if (report) writeLevels(*report, ds);
-
-  storeTransitions(in.transitions, s);
-  if (in.fault) std::rethrow_exception(in.fault);
-  // The store holds the data set as read.
-  checkDataSet(s, ds.warnings);
-  if (analyse) *asRead = s;
-  BALANCE(s, ds.balance);
-  checkBalance(s, ds.balance, ds.warnings);
-  if (report) writeBalance(*report, ds);
-  ds.reached = Stage::transitions;
-  try {
-    TRANSITIONS(s, ds.transitions);
-  } catch (const RunStop&) {
-    if (report) writeTransitions(*report, ds);  // the rows before the fault
-    throw;
+  ReportSections(Report* r, const DetectorResult& d, Store* a) : report(r), detector(d), asRead(a) {}
+  void opened(const DataSetResult& ds) override {
+    if (report) writeOpening(*report, detector, ds);
   }
-  if (report) writeTransitions(*report, ds);
+  void levelsDone(const DataSetResult& ds) override {
+    if (report) writeLevels(*report, ds);
+  }
+  void read(const ModelWork& work, const DataSetResult&) override {
+    if (!asRead) return;
+    if (const auto* classic = dynamic_cast<const ClassicWork*>(&work)) *asRead = classic->store();
+  }
+  void balanceDone(const DataSetResult& ds) override {
+    if (report) writeBalance(*report, ds);
+  }
+  void transitionsDone(const DataSetResult& ds) override {
+    if (report) writeTransitions(*report, ds);
+  }
+  void resultsDone(const DataSetResult& ds) override {
+    if (report) writeResults(*report, ds);
+  }
+};
 
-  CASCADE(s);
-  LINERATES(s);
-  for (LevelResult& l : ds.levels)
-    l.population = s.POP(l.number);
-  CORRECT(s, ds.gammas, ds.xray);
-  ds.reached = Stage::complete;
-  if (report) writeResults(*report, ds);
-  if (analyse) analyse(*asRead, ds);
+// The work a model computes in: with the classic model a store that starts
+// as a copy of BASE, the run's store after the efficiency block.
+std::unique_ptr<ModelWork> workFor(const Model& model, const Store& base) {
+  if (dynamic_cast<const ClassicModel*>(&model)) return ClassicWork::copyOf(base);
+  return model.newWork();
 }
 
-// What a store computing data sets needs besides the data set: the
-// detector, the analysis of a complete data set with the store copy it
-// reads, and the hook for tests.
+// What a thread computing data sets needs besides the data set: the model,
+// its work and the efficiency, the detector, the analysis of a complete data
+// set with the store copy it reads, and the hook for tests.
 struct Computing {
+  const Model& model;
+  std::unique_ptr<ModelWork> work;
+  const Efficiency& efficiency;
   const DetectorResult& detector;
   const Analysis& analyse;
   const std::function<void(const DataSetResult&, PreparedTexts&)>& prepare;
@@ -147,13 +101,17 @@ struct Computing {
 };
 
 // Computes IN into OUT, with whatever ends it kept in OUT.
-void compute(Store& s, DataSetInput& in, Report* report, Computing& c, DataSetOutput& out) {
+void compute(DataSetInput& in, Report* report, Computing& c, DataSetOutput& out) {
   out.result = std::move(in.result);
   for (std::string& text : out.prepared)
     text.clear();
   try {
     try {
-      computeDataSet(s, in, report, c.detector, out.result, c.analyse, c.asRead.get());
+      // The analysis reads the classic model's store.
+      const bool analysed = c.analyse && c.asRead && dynamic_cast<ClassicWork*>(c.work.get());
+      ReportSections sections(report, c.detector, analysed ? c.asRead.get() : nullptr);
+      computeDataSet(c.model, *c.work, in.records, c.efficiency, out.result, {&sections});
+      if (analysed) c.analyse(*c.asRead, out.result);
     } catch (const RunStop&) {
       sortByRecord(out.result.warnings);
       out.hasResult = true;
@@ -161,7 +119,10 @@ void compute(Store& s, DataSetInput& in, Report* report, Computing& c, DataSetOu
     }
     sortByRecord(out.result.warnings);
     out.hasResult = true;
-    if (c.afterDataSet) c.afterDataSet(s);
+    if (c.afterDataSet) {
+      if (const auto* classic = dynamic_cast<const ClassicWork*>(c.work.get()))
+        c.afterDataSet(classic->store());
+    }
   } catch (...) {
     out.fault = std::current_exception();
   }
@@ -197,6 +158,7 @@ struct Reader {
   Store& s;
   const std::function<CalendarDate()>& today;
   const RunOutputs& out;
+  const Efficiency& efficiency;
 
   // Reads data set NUMBER into IN; false at the end marker. A fault in the
   // header or at the efficiencies at E(X) is thrown, one later is kept in
@@ -213,11 +175,11 @@ struct Reader {
     s.IYEAR = date.year;
     if (isEndMarker(s.DSNAME)) return false;
 
-    s.EPSTX = EPS(s, s.EX, 1);
-    s.EPSX = EPS(s, s.EX, 2);
+    const EfficiencyPair x = efficiency.at(s.EX);
+    s.EPSTX = static_cast<float>(x.total);
+    s.EPSX = static_cast<float>(x.peak);
     in.result = {};
     in.result.number = number;
-    in.headerRecord = s.headerRecord;
     takeHeader(s, in.result);
     checkHeader(s, in.result.warnings);
     if (out.report) {
@@ -228,16 +190,18 @@ struct Reader {
         throw;
       }
     }
-    in.levels.clear();
-    in.transitions.clear();
-    in.fault = nullptr;
+    RecordsRead& r = in.records;
+    r.header = s.headerRecord;
+    r.levelList.clear();
+    r.transitionList.clear();
+    r.fault = nullptr;
     try {
-      in.faultAfter = Stage::header;
-      readLevelRecords(file, in.levels);
-      in.faultAfter = Stage::levels;
-      readTransitionRecords(file, in.transitions);
+      r.faultAfter = Stage::header;
+      readLevelRecords(file, r.levelList);
+      r.faultAfter = Stage::levels;
+      readTransitionRecords(file, r.transitionList);
     } catch (const RunStop&) {
-      in.fault = std::current_exception();
+      r.fault = std::current_exception();
     }
     return true;
   }
@@ -249,13 +213,11 @@ struct Work {
   DataSetOutput out;
 };
 
-// A worker thread's own store, and the report section it writes into when
-// the run has a report (the records go out with the data set, in the memory
-// of its Work).
+// A worker thread's own model work, and the report section it writes into
+// when the run has a report (the records go out with the data set, in the
+// memory of its Work).
 struct Worker {
-  Worker(const Store& base, Computing c, bool withReport)
-      : s(std::make_unique<Store>(base)), computing(std::move(c)), withReport(withReport) {}
-  std::unique_ptr<Store> s;
+  Worker(Computing c, bool withReport) : computing(std::move(c)), withReport(withReport) {}
   Computing computing;
   bool withReport;
   Report section;  // kept in memory
@@ -265,7 +227,7 @@ struct Worker {
     section.swapContents(w.out.section);
     w.out.hasResult = false;
     w.out.fault = nullptr;
-    compute(*s, w.in, withReport ? &section : nullptr, computing, w.out);
+    compute(w.in, withReport ? &section : nullptr, computing, w.out);
     section.swapContents(w.out.section);
   }
 };
@@ -274,27 +236,47 @@ std::unique_ptr<Store> storeForAnalysis(const Analysis& analyse) {
   return analyse ? std::make_unique<Store>() : nullptr;
 }
 
-void runInOrder(Reader& reader, const DetectorResult& detector, const DataSetHook& afterDataSet) {
-  Computing computing{detector, reader.out.analyse, reader.out.prepare, afterDataSet,
-                      storeForAnalysis(reader.out.analyse)};
+// What every thread computing data sets shares.
+struct Setup {
+  const Model& model;
+  const DetectorResult& detector;
+  const DataSetHook& afterDataSet;
+
+  Computing computing(Reader& reader, std::unique_ptr<ModelWork> work) const {
+    return {model,
+            std::move(work),
+            reader.efficiency,
+            detector,
+            reader.out.analyse,
+            reader.out.prepare,
+            afterDataSet,
+            storeForAnalysis(reader.out.analyse)};
+  }
+};
+
+void runInOrder(Reader& reader, const Setup& setup) {
+  // The classic model computes in the run's store itself.
+  std::unique_ptr<ModelWork> work;
+  if (dynamic_cast<const ClassicModel*>(&setup.model)) {
+    work = std::make_unique<ClassicWork>(reader.s);
+  } else {
+    work = setup.model.newWork();
+  }
+  Computing computing = setup.computing(reader, std::move(work));
   DataSetInput in;
   DataSetOutput done;  // kept, so its texts' memory serves the next data set
   for (int32_t number = 1; reader.next(number, in); ++number) {
     done.hasResult = false;
     done.fault = nullptr;
-    compute(reader.s, in, reader.out.report, computing, done);
+    compute(in, reader.out.report, computing, done);
     deliver(done, reader.out);
   }
 }
 
-void runInParallel(Reader& reader, const DetectorResult& detector, const DataSetHook& afterDataSet,
-                   int32_t jobs) {
+void runInParallel(Reader& reader, const Setup& setup, int32_t jobs) {
   auto newWorker = [&] {
     auto worker = std::make_shared<Worker>(
-        reader.s,
-        Computing{detector, reader.out.analyse, reader.out.prepare, afterDataSet,
-                  storeForAnalysis(reader.out.analyse)},
-        reader.out.report != nullptr);
+        setup.computing(reader, workFor(setup.model, reader.s)), reader.out.report != nullptr);
     return OrderedPool<Work>::Worker([worker](Work& w) { (*worker)(w); });
   };
   // The reading thread is one of the jobs: it computes data sets too while
@@ -323,7 +305,7 @@ void runInParallel(Reader& reader, const DetectorResult& detector, const DataSet
       throw;
     }
     if (!more) break;
-    const bool lastRead = w.in.fault != nullptr;
+    const bool lastRead = w.in.records.fault != nullptr;
     pool.handOver();
     while (!pool.empty() && pool.oldestDone())
       deliverOldest();
@@ -353,11 +335,14 @@ void run(Store& s, std::istream& data, const RunOutputs& out,
   if (out.efficiencyCurve) detector.efficiencyCurve = efficiencyCurve(s);
   if (out.detector) out.detector(detector);
 
-  Reader reader{file, s, today, out};
+  const TableEfficiency efficiency(s);
+  const ClassicModel classic;
+  const Setup setup{out.model ? *out.model : classic, detector, afterDataSet};
+  Reader reader{file, s, today, out, efficiency};
   if (jobs <= 1) {
-    runInOrder(reader, detector, afterDataSet);
+    runInOrder(reader, setup);
   } else {
-    runInParallel(reader, detector, afterDataSet, jobs);
+    runInParallel(reader, setup, jobs);
   }
   // The end marker: what follows it is not read.
   std::vector<Warning> after;

@@ -9,6 +9,8 @@
 
 #include "core/result.hpp"
 #include "core/store.hpp"
+#include "model/classic.hpp"
+#include "model/model.hpp"
 #include "report/report.hpp"
 
 namespace tcsum {
@@ -45,13 +47,15 @@ struct RunOutputs {
   // Further analysis of a computed data set before the outputs get it: with
   // the store as it stood once the data set's transitions were read (before
   // the transition stage replaced intensities by probabilities). Only when
-  // set does the run keep that copy.
+  // set does the run keep that copy, and only with the classic model.
   std::function<void(const Store& asRead, DataSetResult& ds)> analyse;
   bool efficiencyCurve = false;  // sample the efficiency function for the detector output
+  // The model the data sets are computed with; none: the classic model.
+  const Model* model = nullptr;
 };
 
 // Called after each finished data set, for tests that look into the store;
-// on the thread that computed the data set.
+// on the thread that computed the data set (with the classic model only).
 using DataSetHook = std::function<void(const Store&)>;
 
 // Reads the data file from DATA and computes every data set. The report is

@@ -13,27 +13,30 @@ constexpr int32_t kWideLinearDetector = 7;
 constexpr float kLogLogAbove = 200.0f;  // log-log quadratic above this energy
 
 // Row J of ELOG from row J of EFF.
-void buildLogRow(Store& s, int32_t j) {
+template <typename Table>
+void buildLogRow(Table& s, int32_t j) {
   s.ELOG(j, 1) = roundedLog10(s.EFF(j, 2) / 2.0f);
   for (int32_t i = 2; i <= s.NEFF; ++i)
     s.ELOG(j, i) = roundedLog10(s.EFF(j, i));
 }
-}  // namespace
 
-void buildLogOrdinates(Store& s) {
+template <typename Table>
+void logOrdinates(Table& s) {
   buildLogRow(s, 2);
   buildLogRow(s, 3);
 }
 
-void buildLogTable(Store& s) {
+template <typename Table>
+void logTable(Table& s) {
   buildLogRow(s, 1);
-  buildLogOrdinates(s);
+  logOrdinates(s);
   // QUIPOL searches tables of three points or more.
   s.effStep = s.NEFF >= 3 ? leastAbscissaStep(s.EFF.row(1, s.NEFF)) : 0.0f;
   s.elogStep = s.NEFF >= 3 ? leastAbscissaStep(s.ELOG.row(1, s.NEFF)) : 0.0f;
 }
 
-EfficiencyRange epsRange(const Store& s, float E, int32_t MODE) {
+template <typename Table>
+EfficiencyRange rangeAt(const Table& s, float E, int32_t MODE) {
   if (E == 0.0f) return EfficiencyRange::zero;
   if ((s.KDET == kWideLinearDetector && E < kLinearBelow7) || E < kLinearBelow)
     return EfficiencyRange::straightLine;
@@ -41,11 +44,10 @@ EfficiencyRange epsRange(const Store& s, float E, int32_t MODE) {
   return EfficiencyRange::quadratic;
 }
 
-namespace {
-
 // The first point at or above E; NEFF + 1 (the record that closed the block)
 // when E lies above every counted point.
-int32_t firstPointAtOrAbove(const Store& s, float E) {
+template <typename Table>
+int32_t firstPointAtOrAbove(const Table& s, float E) {
   int32_t i = 1;
   while (i <= s.NEFF && !(E <= s.EFF(1, i)))
     ++i;
@@ -53,7 +55,8 @@ int32_t firstPointAtOrAbove(const Store& s, float E) {
 }
 
 // The segment of the straight line at E.
-LineSegment segmentAt(const Store& s, float E) {
+template <typename Table>
+LineSegment segmentAt(const Table& s, float E) {
   LineSegment g;
   int32_t i = firstPointAtOrAbove(s, E);
   g.belowTable = (i == 1);
@@ -67,7 +70,8 @@ LineSegment segmentAt(const Store& s, float E) {
 // The straight line of row ROW (2 total, 3 peak) on segment G. At or below
 // the first point, the first segment is extended downwards and may not give
 // a negative efficiency.
-float straightLine(const Store& s, const LineSegment& g, int32_t row) {
+template <typename Table>
+float straightLine(const Table& s, const LineSegment& g, int32_t row) {
   const int32_t i = g.upper;
   const float dY = s.EFF(row, i) - s.EFF(row, i - 1);
   float result = (g.dE0 * dY / g.dE + s.EFF(row, i - 1)) * kScale;
@@ -75,11 +79,13 @@ float straightLine(const Store& s, const LineSegment& g, int32_t row) {
   return result;
 }
 
-QuipolStencil quadraticStencil(const Store& s, float E) {
+template <typename Table>
+QuipolStencil quadraticStencil(const Table& s, float E) {
   return quipolStencil(s.EFF, s.NEFF, E, s.effStep);
 }
 
-QuipolStencil logLogStencil(const Store& s, float E) {
+template <typename Table>
+QuipolStencil logLogStencil(const Table& s, float E) {
   return quipolStencil(s.ELOG, s.NEFF, roundedLog10(E), s.elogStep);
 }
 
@@ -90,7 +96,8 @@ float fromQuadratic(float value) {
 }
 
 // The full-energy-peak efficiency of the log-log range.
-float logLogPeak(const Store& s, const QuipolStencil& st) {
+template <typename Table>
+float logLogPeak(const Table& s, const QuipolStencil& st) {
   return roundedPow10(quipolValue(s.ELOG, 3, st)) * kScale;
 }
 
@@ -98,8 +105,8 @@ float logLogPeak(const Store& s, const QuipolStencil& st) {
 // quadratic() and logLog(), each asked for only where the range needs it.
 // The total efficiency takes its value from the peak's range, except that it
 // stays quadratic where the peak's turns log-log.
-template <typename Stencils>
-[[gnu::always_inline]] inline Efficiencies combine(const Store& s, EfficiencyRange range,
+template <typename Table, typename Stencils>
+[[gnu::always_inline]] inline Efficiencies combine(const Table& s, EfficiencyRange range,
                                                    const Stencils& get) {
   switch (range) {
     case EfficiencyRange::zero:
@@ -118,8 +125,9 @@ template <typename Stencils>
 }
 
 // The stencils at E, made when asked for.
+template <typename Table>
 struct StencilsAt {
-  const Store& s;
+  const Table& s;
   float E;
   LineSegment line() const { return segmentAt(s, E); }
   QuipolStencil quadratic() const { return quadraticStencil(s, E); }
@@ -134,11 +142,10 @@ struct StencilsOf {
   const QuipolStencil& logLog() const { return st.logLog; }
 };
 
-}  // namespace
-
-EfficiencyStencil efficiencyStencil(const Store& s, float E) {
+template <typename Table>
+EfficiencyStencil stencilAt(const Table& s, float E) {
   EfficiencyStencil st;
-  st.range = epsRange(s, E, 2);
+  st.range = rangeAt(s, E, 2);
   switch (st.range) {
     case EfficiencyRange::zero:
       break;
@@ -155,12 +162,49 @@ EfficiencyStencil efficiencyStencil(const Store& s, float E) {
   return st;
 }
 
+template <typename Table>
+Efficiencies bothAt(const Table& s, float E) {
+  return combine(s, rangeAt(s, E, 2), StencilsAt<Table>{s, E});
+}
+
+}  // namespace
+
+void buildLogOrdinates(Store& s) {
+  logOrdinates(s);
+}
+void buildLogOrdinates(EfficiencyTable& t) {
+  logOrdinates(t);
+}
+void buildLogTable(Store& s) {
+  logTable(s);
+}
+void buildLogTable(EfficiencyTable& t) {
+  logTable(t);
+}
+
+EfficiencyRange epsRange(const Store& s, float E, int32_t MODE) {
+  return rangeAt(s, E, MODE);
+}
+
+EfficiencyStencil efficiencyStencil(const Store& s, float E) {
+  return stencilAt(s, E);
+}
+EfficiencyStencil efficiencyStencil(const EfficiencyTable& t, float E) {
+  return stencilAt(t, E);
+}
+
 Efficiencies efficienciesAt(const Store& s, const EfficiencyStencil& st) {
   return combine(s, st.range, StencilsOf{st});
 }
+Efficiencies efficienciesAt(const EfficiencyTable& t, const EfficiencyStencil& st) {
+  return combine(t, st.range, StencilsOf{st});
+}
 
 Efficiencies efficienciesAt(const Store& s, float E) {
-  return combine(s, epsRange(s, E, 2), StencilsAt{s, E});
+  return bothAt(s, E);
+}
+Efficiencies efficienciesAt(const EfficiencyTable& t, float E) {
+  return bothAt(t, E);
 }
 
 // MODE 1 takes the total efficiency from the peak's range, which differs
@@ -168,6 +212,20 @@ Efficiencies efficienciesAt(const Store& s, float E) {
 float EPS(const Store& s, float E, int32_t MODE) {
   const Efficiencies both = efficienciesAt(s, E);
   return MODE == 1 ? both.total : both.peak;
+}
+
+EfficiencyTable efficiencyTableOf(const Store& s) {
+  return {s.EFF, s.NEFF, s.KDET1, s.KDET, s.ELOG, s.effStep, s.elogStep};
+}
+
+void storeEfficiencyTable(const EfficiencyTable& t, Store& s) {
+  s.EFF = t.EFF;
+  s.NEFF = t.NEFF;
+  s.KDET1 = t.KDET1;
+  s.KDET = t.KDET;
+  s.ELOG = t.ELOG;
+  s.effStep = t.effStep;
+  s.elogStep = t.elogStep;
 }
 
 }  // namespace tcsum

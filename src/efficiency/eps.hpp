@@ -9,14 +9,31 @@
 
 namespace tcsum {
 
+// The efficiency part of the data store on its own, for an efficiency source
+// apart from a store: the same fields, the same interpolation, the same bits.
+struct EfficiencyTable {
+  EffTable EFF;
+  int32_t NEFF = 0;
+  int32_t KDET1 = 0;
+  int32_t KDET = 0;
+  EffTable ELOG;
+  float effStep = 0.0f;
+  float elogStep = 0.0f;
+};
+// The table of S as it stands (ELOG and the steps included), and back.
+EfficiencyTable efficiencyTableOf(const Store& s);
+void storeEfficiencyTable(const EfficiencyTable& t, Store& s);
+
 // Fills ELOG, the base-10 logarithms of the efficiency table used above
 // 200 keV for the full-energy peak: point 1 is point 2 halved on every axis,
 // points 2 ... NEFF are the table's own; and the least abscissa steps of EFF
 // and ELOG. Call it whenever EFF or NEFF change.
 void buildLogTable(Store& s);
+void buildLogTable(EfficiencyTable& t);
 // The same for the ordinate rows 2 and 3 alone, when only the efficiencies
 // changed.
 void buildLogOrdinates(Store& s);
+void buildLogOrdinates(EfficiencyTable& t);
 
 // The efficiency at energy E (keV) as a fraction of 1: MODE 1 total, MODE 2
 // full-energy peak. Below 50 keV (81 keV for detector code 7) a straight
@@ -31,6 +48,7 @@ struct Efficiencies {
   float peak;
 };
 Efficiencies efficienciesAt(const Store& s, float E);
+Efficiencies efficienciesAt(const EfficiencyTable& t, float E);
 
 // The range EPS takes its value from at energy E for MODE.
 EfficiencyRange epsRange(const Store& s, float E, int32_t MODE);
@@ -53,8 +71,10 @@ struct EfficiencyStencil {
 };
 // Reads EFF and ELOG row 1 (buildLogTable first), NEFF and KDET.
 EfficiencyStencil efficiencyStencil(const Store& s, float E);
+EfficiencyStencil efficiencyStencil(const EfficiencyTable& t, float E);
 // Bit for bit efficienciesAt(s, E) for the E of ST, reading only the
 // ordinates: rows 2 and 3 of EFF and ELOG.
 Efficiencies efficienciesAt(const Store& s, const EfficiencyStencil& st);
+Efficiencies efficienciesAt(const EfficiencyTable& t, const EfficiencyStencil& st);
 
 }  // namespace tcsum

@@ -143,7 +143,7 @@ void readLevelRecords(DataFile& file, std::vector<LevelRecord>& levels) {
   }
 }
 
-void storeLevels(const std::vector<LevelRecord>& levels, Store& s) {
+void storeLevels(std::span<const LevelRecord> levels, Store& s) {
   int32_t i = 0;
   for (const LevelRecord& l : levels) {
     ++i;
@@ -185,7 +185,7 @@ void readTransitionRecords(DataFile& file, std::vector<TransitionRecord>& transi
   }
 }
 
-void storeTransitions(const std::vector<TransitionRecord>& transitions, Store& s) {
+void storeTransitions(std::span<const TransitionRecord> transitions, Store& s) {
   s.transitionRecord.fill(0);
   s.replaced.clear();
   for (const TransitionRecord& t : transitions) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <functional>
 #include <istream>
+#include <span>
 #include <vector>
 
 #include "core/store.hpp"
@@ -131,8 +132,8 @@ void readTransitions(DataFile& file, Store& s);
 // fault leaves the records before it in the list), and are stored later.
 void readLevelRecords(DataFile& file, std::vector<LevelRecord>& levels);
 void readTransitionRecords(DataFile& file, std::vector<TransitionRecord>& transitions);
-void storeLevels(const std::vector<LevelRecord>& levels, Store& s);
-void storeTransitions(const std::vector<TransitionRecord>& transitions, Store& s);
+void storeLevels(std::span<const LevelRecord> levels, Store& s);
+void storeTransitions(std::span<const TransitionRecord> transitions, Store& s);
 
 // Stops the run when an electron-capture data set has more levels than its
 // sub-level scheme can hold.

@@ -10,7 +10,8 @@
 
 #include "decay/decay.hpp"
 #include "efficiency/eps.hpp"
-#include "summing/summing.hpp"
+#include "efficiency/table_efficiency.hpp"
+#include "model/classic.hpp"
 #include "uncertainty/sampling.hpp"
 
 namespace tcsum {
@@ -20,8 +21,6 @@ namespace {
 constexpr int64_t kSampleBlock = 64;  // samples a thread takes at a time
 constexpr float kStepUp = 1.01f;      // efficiency scales of the central differences
 constexpr float kStepDown = 0.99f;
-constexpr int32_t kTotalRow = 2;
-constexpr int32_t kPeakRow = 3;
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 // A line of the results table: the K x-ray line is (0, 0), after the gammas.
@@ -40,7 +39,7 @@ std::vector<LineKey> keysOf(const DataSetResult& ds) {
 
 // The factors of F in the order of KEYS, NaN for a line F lacks. Both lists
 // run in the order of the results table (upper level, then lower level).
-void collect(const Factors& f, const std::vector<LineKey>& keys, float* out) {
+void collect(const DataSetResult& f, const std::vector<LineKey>& keys, float* out) {
   std::size_t g = 0;
   for (std::size_t k = 0; k < keys.size(); ++k) {
     const LineKey key = keys[k];
@@ -58,40 +57,28 @@ void collect(const Factors& f, const std::vector<LineKey>& keys, float* out) {
   }
 }
 
-// The points of the table that the efficiencies can come from: 1 ... NEFF,
-// and the record that closed the block, which the straight-line range
-// reaches above the last point.
-int32_t pointsOf(const Store& s) {
-  return std::min(s.NEFF + 1, kEffPoints);
-}
-
-void scaleRow(Store& s, int32_t row, const float* factors) {
-  for (int32_t k = 1; k <= pointsOf(s); ++k)
-    s.EFF(row, k) = s.EFF(row, k) * factors[k - 1];
-}
-
-// Scales the table of S for sample SAMPLE: the total efficiencies first,
-// then the peak efficiencies, each by one factor or by one per point. The
-// draws do not depend on the uncertainties, so one curve's factors stay the
-// same when only the other's uncertainty changes.
-void drawSample(Store& s, const UncertaintySettings& u, uint64_t sample) {
+// Scale factors of the efficiencies for sample SAMPLE: the total
+// efficiencies first, then the peak efficiencies, each one factor for all
+// POINTS or one per point, each rounded to float as the table is. The draws
+// do not depend on the uncertainties, so one curve's factors stay the same
+// when only the other's uncertainty changes.
+void drawSample(const UncertaintySettings& u, uint64_t sample, std::vector<double>& total,
+                std::vector<double>& peak) {
   SampleStream stream(u.seed, sample);
   const double uTotal = static_cast<double>(u.uTotalPercent) / 100.0;
   const double uPeak = static_cast<double>(u.uPeakPercent) / 100.0;
-  const int32_t points = pointsOf(s);
-  float total[kEffPoints];
-  float peak[kEffPoints];
+  auto factor = [&stream](double uncertainty) {
+    return static_cast<double>(static_cast<float>(logNormalFactor(uncertainty, stream.normal())));
+  };
   if (u.correlation == EfficiencyCorrelation::full) {
-    std::fill_n(total, points, static_cast<float>(logNormalFactor(uTotal, stream.normal())));
-    std::fill_n(peak, points, static_cast<float>(logNormalFactor(uPeak, stream.normal())));
+    std::fill(total.begin(), total.end(), factor(uTotal));
+    std::fill(peak.begin(), peak.end(), factor(uPeak));
   } else {
-    for (int32_t k = 0; k < points; ++k)
-      total[k] = static_cast<float>(logNormalFactor(uTotal, stream.normal()));
-    for (int32_t k = 0; k < points; ++k)
-      peak[k] = static_cast<float>(logNormalFactor(uPeak, stream.normal()));
+    for (double& f : total)
+      f = factor(uTotal);
+    for (double& f : peak)
+      f = factor(uPeak);
   }
-  scaleRow(s, kTotalRow, total);
-  scaleRow(s, kPeakRow, peak);
 }
 
 // Runs WORK(begin, end, thread) over 0 ... COUNT - 1 in blocks of BLOCK on
@@ -131,31 +118,55 @@ void inParallel(int64_t count, int64_t block, unsigned threads, Work work,
   if (failure) std::rethrow_exception(failure);
 }
 
-struct Worker {
-  std::unique_ptr<Store> store = std::make_unique<Store>();
-  Factors factors;
+// What the computations of one data set share: the model, the data set
+// as read and its efficiency without uncertainty.
+struct Nominal {
+  const Model& model;
+  const RecordsRead& records;
+  const DataSetResult& header;
+  const Efficiency& efficiency;
 };
 
-// The factors with one row of the table scaled by SCALE throughout.
-void factorsScaled(const Store& asRead, const RecomputePlan& plan, Worker& w, int32_t row,
-                   float scale, const std::vector<LineKey>& keys, float* out) {
-  *w.store = asRead;
-  float scales[kEffPoints];
-  std::fill_n(scales, kEffPoints, scale);
-  scaleRow(*w.store, row, scales);
-  recomputeFactors(*w.store, w.factors, &plan);
-  collect(w.factors, keys, out);
+// A thread's work: the model's, the records and a result of its own.
+struct Worker {
+  explicit Worker(const Nominal& n)
+      : work(n.model.newWork()), records(n.records), result(n.header) {
+    work->sameEnergies = true;
+  }
+  std::unique_ptr<ModelWork> work;
+  RecordsRead records;
+  DataSetResult result;
+  std::vector<double> total;
+  std::vector<double> peak;
+
+  // The data set computed with EFFICIENCY, its factors into OUT in the order of KEYS.
+  void factors(const Nominal& n, const Efficiency& efficiency, const std::vector<LineKey>& keys,
+               float* out) {
+    computeDataSet(n.model, *work, records, efficiency, result, {nullptr, false});
+    collect(result, keys, out);
+  }
+};
+
+enum class Curve { total, peak };
+
+// The factors with the efficiencies of one curve scaled by SCALE throughout.
+void factorsScaled(const Nominal& n, Worker& w, Curve curve, float scale,
+                   const std::vector<LineKey>& keys, float* out) {
+  const std::size_t points = n.efficiency.points();
+  w.total.assign(points, curve == Curve::total ? static_cast<double>(scale) : 1.0);
+  w.peak.assign(points, curve == Curve::peak ? static_cast<double>(scale) : 1.0);
+  w.factors(n, *n.efficiency.scaled(w.total, w.peak), keys, out);
 }
 
 // Relative change of every factor per relative change of the efficiencies
-// of table row ROW, by central differences around the nominal factors.
-std::vector<float> sensitivities(const Store& asRead, const RecomputePlan& plan, Worker& w,
-                                 int32_t row, const std::vector<LineKey>& keys,
+// of one curve, by central differences around the nominal factors.
+std::vector<float> sensitivities(const Nominal& n, Worker& w, Curve curve,
+                                 const std::vector<LineKey>& keys,
                                  const std::vector<float>& nominal) {
   std::vector<float> up(keys.size());
   std::vector<float> down(keys.size());
-  factorsScaled(asRead, plan, w, row, kStepUp, keys, up.data());
-  factorsScaled(asRead, plan, w, row, kStepDown, keys, down.data());
+  factorsScaled(n, w, curve, kStepUp, keys, up.data());
+  factorsScaled(n, w, curve, kStepDown, keys, down.data());
   const double step = static_cast<double>(kStepUp) - static_cast<double>(kStepDown);
   std::vector<float> result(keys.size());
   for (std::size_t k = 0; k < keys.size(); ++k) {
@@ -165,30 +176,50 @@ std::vector<float> sensitivities(const Store& asRead, const RecomputePlan& plan,
   return result;
 }
 
+// The header of DS alone, for the results of its recomputations.
+DataSetResult headerOf(const DataSetResult& ds) {
+  DataSetResult h;
+  h.number = ds.number;
+  h.DSNAME = ds.DSNAME;
+  h.DECMODE = ds.DECMODE;
+  h.electronCapture = ds.electronCapture;
+  h.EX = ds.EX;
+  h.OMEGAK = ds.OMEGAK;
+  h.IDAY = ds.IDAY;
+  h.IMONTH = ds.IMONTH;
+  h.IYEAR = ds.IYEAR;
+  return h;
+}
+
 }  // namespace
 
 void recomputeFactors(Store& s, Factors& out, const RecomputePlan* plan) {
-  out.rows.clear();
-  out.gammas.clear();
-  out.xray.reset();
-  if (plan) {
-    buildLogOrdinates(s);
-    const Efficiencies x = efficienciesAt(s, plan->xray);
-    s.EPSTX = x.total;
-    s.EPSX = x.peak;
-  } else {
-    buildLogTable(s);
-    s.EPSTX = EPS(s, s.EX, 1);
-    s.EPSX = EPS(s, s.EX, 2);
-  }
-  TRANSITIONS(s, out.rows, plan ? &plan->transitions : nullptr);
-  CASCADE(s);
-  LINERATES(s);
-  CORRECT(s, out.gammas, out.xray);
+  RecordsRead records;
+  recordsOf(s, records);
+  DataSetResult ds;
+  takeHeader(s, ds);
+  const TableEfficiency efficiency(s);
+  ClassicWork work(s);
+  work.stencils = plan ? &plan->transitions : nullptr;
+  computeDataSet(ClassicModel(), work, records, efficiency, ds, {nullptr, false});
+  out.rows = std::move(ds.transitions);
+  out.gammas = std::move(ds.gammas);
+  out.xray = std::move(ds.xray);
 }
 
 void propagateEfficiencyUncertainty(const Store& asRead, DataSetResult& ds,
                                     const UncertaintyOptions& options) {
+  RecordsRead records;
+  recordsOf(asRead, records);
+  DataSetResult header;
+  takeHeader(asRead, header);
+  propagateEfficiencyUncertainty(ClassicModel(), records, header, TableEfficiency(asRead), ds,
+                                 options);
+}
+
+void propagateEfficiencyUncertainty(const Model& model, const RecordsRead& records,
+                                    const DataSetResult& header, const Efficiency& efficiency,
+                                    DataSetResult& ds, const UncertaintyOptions& options) {
   const UncertaintySettings& u = options.settings;
   ds.uncertainty = u;
   const std::vector<LineKey> keys = keysOf(ds);
@@ -198,24 +229,22 @@ void propagateEfficiencyUncertainty(const Store& asRead, DataSetResult& ds,
 
   const int64_t blocks = (samples + kSampleBlock - 1) / kSampleBlock;
   const unsigned threads = static_cast<unsigned>(std::clamp<int64_t>(options.threads, 1, blocks));
-  std::vector<Worker> workers(threads);
-
-  // The data set as read with its log table, and what every sample takes
-  // from the energies: a sample scales rows 2 and 3 of the table alone, so
-  // the energies, NEFF, KDET, E(X) and the transition energies, and with them
-  // ELOG's first row and the abscissa steps, are those of the plan.
-  auto prepared = std::make_unique<Store>(asRead);
-  buildLogTable(*prepared);
-  const RecomputePlan plan(*prepared);
+  // Every computation scales the efficiencies alone: what the model takes
+  // from the energies is the same for all.
+  const DataSetResult start = headerOf(header);
+  const Nominal n{model, records, start, efficiency};
+  std::vector<Worker> workers;
+  for (unsigned t = 0; t < threads; ++t)
+    workers.emplace_back(n);
 
   std::vector<float> nominal;
   for (const GammaLine& g : ds.gammas)
     nominal.push_back(g.KORR);
   if (ds.xray) nominal.push_back(ds.xray->KORR);
   const std::vector<float> sensitivityTotal =
-      sensitivities(*prepared, plan, workers[0], kTotalRow, keys, nominal);
+      sensitivities(n, workers[0], Curve::total, keys, nominal);
   const std::vector<float> sensitivityPeak =
-      sensitivities(*prepared, plan, workers[0], kPeakRow, keys, nominal);
+      sensitivities(n, workers[0], Curve::peak, keys, nominal);
 
   // The factors of every sample, one row of LINES per sample.
   std::vector<float> values(static_cast<std::size_t>(samples) * lines);
@@ -224,11 +253,12 @@ void propagateEfficiencyUncertainty(const Store& asRead, DataSetResult& ds,
       samples, kSampleBlock, threads,
       [&](int64_t begin, int64_t end, unsigned thread) {
         Worker& w = workers[thread];
+        w.total.resize(efficiency.points());
+        w.peak.resize(efficiency.points());
         for (int64_t i = begin; i < end; ++i) {
-          *w.store = *prepared;
-          drawSample(*w.store, u, static_cast<uint64_t>(i));
-          recomputeFactors(*w.store, w.factors, &plan);
-          collect(w.factors, keys, &values[static_cast<std::size_t>(i) * lines]);
+          drawSample(u, static_cast<uint64_t>(i), w.total, w.peak);
+          w.factors(n, *efficiency.scaled(w.total, w.peak), keys,
+                    &values[static_cast<std::size_t>(i) * lines]);
         }
       },
       [&](int64_t done) {

@@ -17,6 +17,7 @@
 #include "core/store.hpp"
 #include "decay/decay.hpp"
 #include "efficiency/eps.hpp"
+#include "model/model.hpp"
 
 namespace tcsum {
 
@@ -30,8 +31,9 @@ struct UncertaintyOptions {
 
 // The factors of a data set computed again from S, the store as the data set
 // was read (efficiency table, header, levels and transitions) and changed at
-// will: the log table and the efficiencies at the K x-ray energy, then the
-// transition stage, the cascade, the line rates and the factors.
+// will, with the classic model through computeDataSet: the log table and the
+// efficiencies at the K x-ray energy, then the transition stage, the cascade,
+// the line rates and the factors. S is the model's work.
 struct Factors {
   std::vector<TransitionResult> rows;
   std::vector<GammaLine> gammas;
@@ -56,5 +58,12 @@ void recomputeFactors(Store& s, Factors& out, const RecomputePlan* plan = nullpt
 // and DS the settings.
 void propagateEfficiencyUncertainty(const Store& asRead, DataSetResult& ds,
                                     const UncertaintyOptions& options);
+
+// The same for DS, a data set computed with MODEL from RECORDS, with the
+// header of HEADER and with EFFICIENCY: every sample computes it again with
+// a scaled() copy of EFFICIENCY, through computeDataSet.
+void propagateEfficiencyUncertainty(const Model& model, const RecordsRead& records,
+                                    const DataSetResult& header, const Efficiency& efficiency,
+                                    DataSetResult& ds, const UncertaintyOptions& options);
 
 }  // namespace tcsum

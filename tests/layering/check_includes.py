@@ -19,14 +19,15 @@ LAYERS = [
     ["core"],
     # readers of the data file and of atomic data, the efficiency table, drawing
     ["input", "efficiency", "atomic", "plot"],
-    # the decay scheme's stages, efficiencies from a detector and source geometry
-    ["decay", "geometry"],
+    # the decay scheme's stages, the checks of the data, efficiencies from a
+    # detector and source geometry
+    ["decay", "check", "geometry"],
     # summing stages; the converter from ENSDF into data files
     ["summing", "ensdf"],
     # the models that compute a data set
     ["model", "complete"],
-    # the uncertainty run; the checks of the data and the check mode
-    ["uncertainty", "check"],
+    # the uncertainty run
+    ["uncertainty"],
     # writers of the results
     ["report", "outputs"],
     ["html"],

@@ -1,4 +1,4 @@
-#include "check/check_mode.hpp"
+#include "driver/check_mode.hpp"
 
 #include <charconv>
 #include <iostream>
@@ -8,10 +8,12 @@
 
 #include "check/warnings.hpp"
 #include "core/fatal.hpp"
-#include "decay/decay.hpp"
 #include "efficiency/eps.hpp"
+#include "efficiency/table_efficiency.hpp"
 #include "input/input_file.hpp"
 #include "input/reader.hpp"
+#include "model/classic.hpp"
+#include "model/model.hpp"
 
 namespace tcsum {
 
@@ -96,6 +98,26 @@ std::string fieldLine(const Record& r, const Column& c) {
   return line;
 }
 
+// The records of a data set read from the file as the stages ask for them,
+// so the listing and a fault come where the reading meets them.
+struct RecordsOnDemand final : DataSetRecords {
+  RecordsOnDemand(DataFile& f, int32_t record) : file(f), header(record) {}
+  DataFile& file;
+  int32_t header;
+  std::vector<LevelRecord> levelList;
+  std::vector<TransitionRecord> transitionList;
+
+  int32_t headerRecord() const override { return header; }
+  std::span<const LevelRecord> levels() override {
+    readLevelRecords(file, levelList);
+    return levelList;
+  }
+  std::span<const TransitionRecord> transitions() override {
+    readTransitionRecords(file, transitionList);
+    return transitionList;
+  }
+};
+
 }  // namespace
 
 std::string listRecord(const Record& record, const char* expecting) {
@@ -129,6 +151,9 @@ int runCheck(const CheckOptions& o) {
     std::vector<Warning> table;
     checkEfficiencyTable(s, table);
     warnings.print(table);
+    const TableEfficiency efficiency(s);
+    const ClassicModel classic;
+    ClassicWork work(s);
     for (;;) {
       readHeader(file, s);
       if (isEndMarker(s.DSNAME)) {
@@ -136,21 +161,15 @@ int runCheck(const CheckOptions& o) {
           warnings.print({trailingRecords(record)});
         break;
       }
-      clearDataSet(s);
-      std::vector<Warning> found;
+      DataSetResult ds;
+      takeHeader(s, ds);
+      std::vector<Warning>& found = ds.warnings;
       checkHeader(s, found);
+      RecordsOnDemand records(file, s.headerRecord);
       try {
-        readLevels(file, s);
-        checkCaptureLevels(s);
-        readTransitions(file, s);
-        checkDataSet(s, found);
-        std::vector<BalanceFinding> balance;
-        BALANCE(s, balance);
-        checkBalance(s, balance, found);
-        // The transition stage stops on values it cannot work with, as in a
-        // run; its rows are not shown.
-        std::vector<TransitionResult> rows;
-        TRANSITIONS(s, rows);
+        // Up to the transition stage, which stops on values it cannot work
+        // with, as in a run; its rows are not shown.
+        computeDataSet(classic, work, records, efficiency, ds, {nullptr, true, Stage::transitions});
       } catch (const RunStop&) {
         sortByRecord(found);
         warnings.print(found);
