@@ -41,14 +41,14 @@ struct SchemeTransition {
 // The x-rays of the daughter atom. A K vacancy is filled with a K x-ray with
 // probability omegaK; the x-ray is one of kLines with its share (the shares
 // add up to 1). The L shell likewise, with the L x-rays as one group.
-struct XrayLine {
+struct AtomicLine {
   std::string label;   // "Ka1", "Ka2", "Kb1", "Kb2"; "K" for a single mean line
   double energy = 0.0; // keV
   double share = 0.0;  // of the shell's x-rays
 };
 struct AtomicData {
   double omegaK = 0.0;
-  std::vector<XrayLine> kLines;
+  std::vector<AtomicLine> kLines;
   double omegaL = 0.0;  // mean L-shell fluorescence yield; 0 when not known
   double lEnergy = 0.0; // rate-weighted mean L x-ray energy, keV
 };

@@ -11,34 +11,6 @@
 
 namespace tcsum {
 
-// The arrays that start every data set at zero. ELEV, FEED, PK and EGAM are
-// overwritten by the reads and only used where XTR is set. Entries 34 ... 60
-// of the sub-level arrays are not cleared: every electron-capture data set
-// sets the same pattern of them (the capture and transition steps of its own
-// levels) before reading them, and the others are never set, so stay 0.
-void clearDataSet(Store& s) {
-  for (int32_t I = 1; I <= kLevels; ++I) {
-    s.XFEED(I) = 0.0f;
-    s.XPOP(I) = 0.0f;
-  }
-  for (LevelVec* v : {&s.NBELOW, &s.NABOVE, &s.POP, &s.ECRATE0, &s.ECRATE})
-    v->clear();
-  for (LevelMat* m : {&s.ALPHA, &s.ALPHAK, &s.SUMPK, &s.BPEAK, &s.DMISS, &s.RATE, &s.RATE0,
-                      &s.XRATE, &s.XRATE0, &s.XTR})
-    m->clear();
-  s.XTRANS.fillCorner(kLevels, 0.0f);
-}
-
-// The sub-level scheme of electron capture holds two sub-levels per level.
-void checkCaptureLevels(const Store& s) {
-  if (isElectronCapture(s) && 2 * s.NLEV > kSubLevels) {
-    dataFileFault("index beyond the data store",
-                  "electron-capture data set " + quoted({s.DSNAME.data(), s.DSNAME.size()}) +
-                      " has " + std::to_string(s.NLEV) + " levels, at most " +
-                      std::to_string(kSubLevels / 2) + " can be computed");
-  }
-}
-
 void takeHeader(const Store& s, DataSetResult& ds) {
   ds.DSNAME = s.DSNAME;
   ds.DECMODE = s.DECMODE;

@@ -7,16 +7,10 @@
 
 #include "core/store.hpp"
 #include "decay/decay.hpp"
+#include "input/reader.hpp"
 #include "model/model.hpp"
 
 namespace tcsum {
-
-// Sets the per-data-set arrays of the store to zero before a data set is read.
-void clearDataSet(Store& s);
-
-// Stops the run when an electron-capture data set has more levels than its
-// sub-level scheme can hold.
-void checkCaptureLevels(const Store& s);
 
 // The classic model's work: a data store, its own or one it is given.
 class ClassicWork final : public ModelWork {
