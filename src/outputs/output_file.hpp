@@ -3,8 +3,11 @@
 // temporary file beside the target, which takes the target's name when the
 // output is committed. An existing file is replaced only when asked; the
 // path "-" is standard output, written as it comes.
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "core/safe_file.hpp"
 
 namespace tcsum {
 
@@ -16,7 +19,7 @@ class OutputFile {
   OutputFile(std::string path, std::string what, bool replace);
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
-  ~OutputFile();  // an output not committed leaves nothing behind
+  // An output not committed leaves nothing behind.
 
   void write(std::string_view bytes);
   // Writes what is buffered and puts the file in place. After a run that
@@ -28,14 +31,11 @@ class OutputFile {
 
  private:
   void flush();
-  [[noreturn]] void fail(const char* message, int error);
+  [[noreturn]] void fail(const SafeFile::Fault& fault);
   std::string path_;
   std::string what_;
-  bool replace_;
-  std::string target_;     // the file put in place: links resolved
-  std::string temporary_;
+  std::optional<SafeFile> file_;
   std::string buffer_;
-  int fd_ = -1;
 };
 
 // "cannot write JSON output, file out.json: No space left on device"

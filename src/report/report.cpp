@@ -1,28 +1,14 @@
 #include "report/report.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <string_view>
 #include <utility>
 
-#include "core/destination.hpp"
 #include "core/fatal.hpp"
 
 namespace tcsum {
 
 namespace {
-
-// The process's file-creation mask, for a temporary file that mkstemp
-// creates with mode 0600 and that becomes the report.
-mode_t currentUmask() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return mask;
-}
 
 // Records are written to disk once this much is buffered.
 constexpr std::size_t kFlushBytes = 1 << 16;
@@ -41,7 +27,7 @@ std::string_view chars(const Text32& t) {
 }  // namespace
 
 Report::~Report() {
-  if (fd_ >= 0) {
+  if (file_) {
     try {
       close(false);
     } catch (const RunStop&) {
@@ -53,44 +39,29 @@ Report::~Report() {
 
 void Report::open() {
   if (open_) return;
-  const Destination destination =
-      (path_.empty() || path_ == "-") ? Destination{} : destinationOf(path_);
-  if (path_ == "-") {
-    fd_ = STDOUT_FILENO;
-  } else if (destination.kind == Destination::Kind::stream) {
-    // A device or pipe takes the records as they come: renaming over it
-    // would destroy it.
-    fd_ = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd_ < 0) reportFault("cannot create report file", errno);
-  } else if (!path_.empty() && existing_ == Existing::replace) {
-    // A temporary file in the same folder as the file it replaces (a link
-    // is followed, never replaced), so the final rename stays on one file
-    // system and is atomic.
-    if (destination.error != 0) reportFault("cannot create report file", destination.error);
-    target_ = destination.path;
-    temporary_ = target_ + ".XXXXXX";
-    fd_ = ::mkstemp(temporary_.data());
-    if (fd_ < 0) reportFault("cannot create report file", errno);
-    ::fchmod(fd_, 0666 & ~currentUmask());
-  } else if (!path_.empty()) {
-    // Create-exclusive: an existing file, directory or link (even a dangling
-    // one) makes the open fail without touching it.
-    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd_ < 0) {
-      if (errno == EEXIST) reportFault("cannot overwrite existing file", 0);
-      reportFault("cannot create report file", errno);
+  if (!path_.empty()) {
+    // Without --force the report is created in place, so a stopped run
+    // leaves its records on disk; with it, written beside the file it
+    // replaces and put there when the run ends.
+    const SafeFile::Mode mode = existing_ == Existing::replace ? SafeFile::Mode::besideReplace
+                                                               : SafeFile::Mode::inPlace;
+    try {
+      file_.emplace(path_, mode);
+    } catch (const SafeFile::Fault& fault) {
+      if (fault.error == 0) reportFault("cannot overwrite existing file", 0);
+      reportFault("cannot create report file", fault.error);
     }
   }
   open_ = true;
 }
 
 void Report::committed() {
-  if (fd_ >= 0 && buffer_.size() >= kFlushBytes) writeOut();
+  if (file_ && buffer_.size() >= kFlushBytes) writeOut();
 }
 
 void Report::append(std::string_view records) {
   // A large group goes to the file as it stands, without a copy.
-  if (fd_ >= 0 && buffer_.empty() && records.size() >= kFlushBytes / 2) {
+  if (file_ && buffer_.empty() && records.size() >= kFlushBytes / 2) {
     writeOut(records);
     return;
   }
@@ -104,65 +75,40 @@ void Report::writeOut() {
 }
 
 void Report::writeOut(std::string_view records) {
-  std::size_t done = 0;
-  while (done < records.size()) {
-    ssize_t n = ::write(fd_, records.data() + done, records.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int error = errno;
-      // The file takes no more (disk full, size limit): cut it back to the
-      // end of the last whole record, so no half record is left, and close
-      // it, so the fault is reported once.
-      std::size_t keep = 0;
-      if (done > 0) {
-        const std::size_t lastEnd = records.rfind('\n', done - 1);
-        if (lastEnd != std::string::npos) keep = lastEnd + 1;
-      }
-      if (::ftruncate(fd_, static_cast<off_t>(onDisk_ + keep)) != 0) {
-        // The write fault is the one to report; a failed cut changes nothing in it.
-      }
-      if (fd_ != STDOUT_FILENO) ::close(fd_);
-      fd_ = -1;
-      buffer_.clear();
-      if (!temporary_.empty()) finish(false);
-      reportFault("cannot write report", error);
+  try {
+    file_->write(records);
+  } catch (const SafeFile::Fault& fault) {
+    // The file takes no more (disk full, size limit): cut it back to the
+    // end of the last whole record, so no half record is left, and close
+    // it, so the fault is reported once.
+    std::size_t keep = 0;
+    if (fault.written > 0) {
+      const std::size_t lastEnd = records.rfind('\n', fault.written - 1);
+      if (lastEnd != std::string::npos) keep = lastEnd + 1;
     }
-    done += static_cast<std::size_t>(n);
+    file_->abandon(onDisk_ + keep);
+    file_.reset();
+    buffer_.clear();
+    reportFault("cannot write report", fault.error);
   }
   onDisk_ += records.size();
 }
 
 void Report::close(bool runEnded) {
-  if (fd_ < 0) return;
+  if (!file_) return;
   writeOut();
-  int fd = fd_;
-  fd_ = -1;
-  if (fd == STDOUT_FILENO) return;
-  if (::close(fd) != 0) {
-    const int error = errno;
-    if (!temporary_.empty()) ::unlink(temporary_.c_str());
-    reportFault("cannot write report", error);
+  using Step = SafeFile::Fault::Step;
+  try {
+    file_->commit(runEnded);
+  } catch (const SafeFile::Fault& fault) {
+    file_.reset();
+    // After a stopped run the records go only where no file is in the way;
+    // that they could not is no fault: the old report is intact.
+    if (fault.step == Step::place && !runEnded) return;
+    reportFault(fault.step == Step::write ? "cannot write report" : "cannot create report file",
+                fault.error);
   }
-  if (!temporary_.empty()) finish(runEnded);
-}
-
-void Report::finish(bool runEnded) {
-  const std::string temporary = std::exchange(temporary_, {});
-  if (runEnded) {
-    if (::rename(temporary.c_str(), target_.c_str()) != 0) {
-      const int error = errno;
-      ::unlink(temporary.c_str());
-      reportFault("cannot create report file", error);
-    }
-    return;
-  }
-  // A stopped run: its records go where no file is in the way (a hard link
-  // fails on an existing name), else they are dropped and the old report
-  // stays as it was.
-  if (::link(temporary.c_str(), target_.c_str()) != 0) {
-    // Nothing to report: the old report is intact, which is the point.
-  }
-  ::unlink(temporary.c_str());
+  file_.reset();
 }
 
 void writeDateHeading(Report& report, int32_t day, int32_t month, int32_t year) {

@@ -2,12 +2,14 @@
 // The report "result.out": the file itself and its record groups, each
 // written by one operation that takes its values.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "core/result.hpp"
+#include "core/safe_file.hpp"
 #include "report/format.hpp"
 
 namespace tcsum {
@@ -60,13 +62,10 @@ class Report {
  private:
   void writeOut();
   void writeOut(std::string_view records);
-  void finish(bool runEnded);
   std::string path_;
   Existing existing_ = Existing::refuse;
-  std::string target_;     // the file it replaces, links resolved
-  std::string temporary_;  // the file written when it replaces another
   std::string buffer_;
-  int fd_ = -1;
+  std::optional<SafeFile> file_;  // while the report is open on a file
   std::size_t onDisk_ = 0;  // bytes written to the file, whole records only
   bool open_ = false;
 };
