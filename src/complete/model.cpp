@@ -238,14 +238,18 @@ Prepared prepare(const DecayScheme& scheme, const Settings& settings) {
 
   // Feeding: positrons, capture with its K and L vacancies.
   double feeding = 0.0;
+  int32_t badFeeding = 0;
   bool noKLines = false;
   for (std::size_t l = 0; l < n; ++l) {
     const SchemeLevel& sl = scheme.levels[l];
     Level& level = m.levels[l];
-    const double feed = sl.feeding / 100.0;
-    const double betaPlus = std::clamp(sl.betaPlus / 100.0, 0.0, feed);
+    const bool usable = std::isfinite(sl.feeding) && sl.feeding >= 0.0;
+    badFeeding += usable ? 0 : 1;
+    const double feed = usable ? sl.feeding / 100.0 : 0.0;
+    const double betaPlus =
+        std::isfinite(sl.betaPlus) ? std::clamp(sl.betaPlus / 100.0, 0.0, feed) : 0.0;
     const double capture = feed - betaPlus;
-    feeding += sl.feeding;
+    feeding += 100.0 * feed;
     level.population = feed;
     if (betaPlus > 0.0) {
       if (pair >= 0)
@@ -255,20 +259,28 @@ Prepared prepare(const DecayScheme& scheme, const Settings& settings) {
       else
         level.feeding.push_back({betaPlus, -1, -1});
     }
+    // The capture shells' fractions as given, within what they can be.
+    const double PK = std::isfinite(sl.kCaptureFraction) ? std::clamp(sl.kCaptureFraction, 0.0, 1.0) : 0.0;
+    const double PL = sl.lCaptureFraction && std::isfinite(*sl.lCaptureFraction)
+                          ? std::clamp(*sl.lCaptureFraction, 0.0, 1.0 - PK)
+                          : 0.0;
     double none = capture;
-    if (sl.kCaptureFraction > 0.0 && capture > 0.0) {
+    if (PK > 0.0 && capture > 0.0) {
       noKLines = noKLines || (kLines.empty() && omegaK > 0.0);
-      none -= capture * sl.kCaptureFraction;
-      none += kVacancy(capture * sl.kCaptureFraction, level.feeding);
+      none -= capture * PK;
+      none += kVacancy(capture * PK, level.feeding);
     }
-    if (lEmitter >= 0 && sl.lCaptureFraction && capture > 0.0) {
-      const double pL = capture * *sl.lCaptureFraction * omegaL;
+    if (lEmitter >= 0 && PL > 0.0 && capture > 0.0) {
+      const double pL = capture * PL * omegaL;
       level.feeding.push_back({pL, lEmitter, -1});
       none -= pL;
     }
     if (none != 0.0) level.feeding.push_back({none, -1, -1});
     level.endsEvent = l > 0 && sl.halfLife && *sl.halfLife >= settings.isomerThreshold;
   }
+  if (badFeeding > 0)
+    m.warnings.push_back(std::to_string(badFeeding) +
+                         " levels with a negative or unknown feeding: taken as not fed");
   if (std::abs(feeding - 100.0) > 0.1)
     m.warnings.push_back("the levels' feeding adds up to " + text(feeding) +
                          " % of decays, not 100 %");
