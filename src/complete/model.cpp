@@ -54,6 +54,8 @@ constexpr double kMergeTolerance = 1e-4;   // keV
 constexpr double kNegligible = 1e-18;      // probability per decay
 constexpr std::size_t kMaxSums = 1 << 13;  // per level's list
 constexpr std::size_t kMaxSpectrum = 1 << 16;
+// Merging coarser than this is worth a warning.
+constexpr double kReportedMerge = 0.01;  // keV
 // A sum peak is reported when it holds at least this share of the count of
 // the strongest line.
 constexpr double kSumPeakShare = 1e-4;
@@ -78,8 +80,9 @@ struct Point {
 using Sums = std::vector<Point>;
 
 // Sorts SUMS by energy and merges neighbours within TOLERANCE, dropping
-// negligible ones; coarser while it holds more than LIMIT.
-void compact(Sums& sums, std::size_t limit) {
+// negligible ones; coarser while it holds more than LIMIT. Returns the
+// tolerance it took.
+double compact(Sums& sums, std::size_t limit) {
   std::sort(sums.begin(), sums.end(),
             [](const Point& a, const Point& b) { return a.energy < b.energy; });
   double tolerance = kMergeTolerance;
@@ -97,7 +100,7 @@ void compact(Sums& sums, std::size_t limit) {
     }
     sums.resize(kept);
     std::erase_if(sums, [](const Point& s) { return std::abs(s.p) < kNegligible; });
-    if (sums.size() <= limit) return;
+    if (sums.size() <= limit) return tolerance;
     tolerance *= 2.0;
   }
 }
@@ -137,8 +140,9 @@ void convolve(const Sums& d, const Sums& k, double weight, Sums& target) {
       target.push_back({s.energy + shift.energy, weight * s.p * shift.p});
 }
 
-// The clean-sum spectrum of one node with efficiencies EPS of the emitters.
-Sums cleanSums(const Prepared& prepared, const std::vector<EfficiencyPair>& eps) {
+// The clean-sum spectrum of one node with efficiencies EPS of the emitters;
+// in MERGED the largest tolerance its sums were merged at.
+Sums cleanSums(const Prepared& prepared, const std::vector<EfficiencyPair>& eps, double& merged) {
   const std::size_t n = prepared.levels.size();
   std::vector<Sums> d(n);
   for (std::size_t l = 0; l < n; ++l)
@@ -147,10 +151,11 @@ Sums cleanSums(const Prepared& prepared, const std::vector<EfficiencyPair>& eps)
   for (std::size_t l = n; l-- > 0;) {
     const Level& level = prepared.levels[l];
     Sums& dl = d[l];
-    compact(dl, kMaxSums);
+    merged = std::max(merged, compact(dl, kMaxSums));
     if (level.out.empty() || level.endsEvent) {
       spectrum.insert(spectrum.end(), dl.begin(), dl.end());
-      if (spectrum.size() > 4 * kMaxSpectrum) compact(spectrum, kMaxSpectrum);
+      if (spectrum.size() > 4 * kMaxSpectrum)
+        merged = std::max(merged, compact(spectrum, kMaxSpectrum));
       dl.assign(1, Point{0.0, level.population});
       if (level.out.empty()) {
         Sums().swap(dl);
@@ -161,11 +166,11 @@ Sums cleanSums(const Prepared& prepared, const std::vector<EfficiencyPair>& eps)
       const Transition& tr = prepared.transitions[static_cast<std::size_t>(t)];
       Sums& target = d[static_cast<std::size_t>(tr.lower)];
       convolve(dl, kernel(tr.alternatives, prepared.emitters, eps), tr.branch, target);
-      if (target.size() > 4 * kMaxSums) compact(target, kMaxSums);
+      if (target.size() > 4 * kMaxSums) merged = std::max(merged, compact(target, kMaxSums));
     }
     Sums().swap(dl);
   }
-  compact(spectrum, kMaxSpectrum);
+  merged = std::max(merged, compact(spectrum, kMaxSpectrum));
   return spectrum;
 }
 
@@ -431,6 +436,7 @@ Result computePrepared(Prepared& m, const SourceEfficiency& source) {
   std::vector<EfficiencyPair> meanEps(m.lines.size());
   std::vector<double> rate0(m.lines.size(), 0.0);
   Sums spectrum;
+  double merged = 0.0;
   bool pairTooLikely = false;
   for (const EfficiencyNode& node : source) {
     std::vector<EfficiencyPair> lineEps(m.lines.size());
@@ -446,9 +452,12 @@ Result computePrepared(Prepared& m, const SourceEfficiency& source) {
       meanEps[k].total += node.weight * lineEps[k].total;
       meanEps[k].peak += node.weight * lineEps[k].peak;
     }
-    for (Point s : cleanSums(m, eps)) spectrum.push_back({s.energy, node.weight * s.p});
+    for (Point s : cleanSums(m, eps, merged)) spectrum.push_back({s.energy, node.weight * s.p});
   }
-  if (source.size() > 1) compact(spectrum, kMaxSpectrum);
+  if (source.size() > 1) merged = std::max(merged, compact(spectrum, kMaxSpectrum));
+  if (merged > kReportedMerge)
+    result.warnings.push_back("coincidence sums merged to within " + text(merged) +
+                              " keV to bound the computation");
   if (pairTooLikely)
     result.warnings.push_back(
         "an efficiency above 1/2 at 511 keV: two photons back to back cannot both miss; "

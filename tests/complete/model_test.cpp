@@ -241,8 +241,9 @@ TEST(CompleteModel, DenseSchemeInBoundedTime) {
     const Result r = compute(s, pointSource(), {});
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    std::printf("dense scheme, %zu levels and %zu transitions: %.1f ms, %zu lines\n", levels.size(),
-                transitions.size(), ms, r.lines.size());
+    std::printf("dense scheme, %zu levels and %zu transitions: %.1f ms, %zu lines%s%s\n",
+                levels.size(), transitions.size(), ms, r.lines.size(),
+                r.warnings.empty() ? "" : "; ", r.warnings.empty() ? "" : r.warnings.back().c_str());
     EXPECT_GE(r.lines.size(), transitions.size());
     EXPECT_LT(ms, 20000.0);
   }
