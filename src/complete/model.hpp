@@ -25,7 +25,11 @@ enum class Annihilation {
 
 struct Settings {
   Annihilation annihilation = Annihilation::backToBack;
-  // Half-width of the peak window, keV; empty: from the default resolution curve.
+  // Half-width of the peak window, keV; empty: one FWHM of a coaxial HPGe
+  // detector, FWHM(E) = sqrt(0.8584^2 + 2.157e-3 E) keV (1.0 keV at 122 keV,
+  // 1.9 keV at 1332 keV). Lines closer than the window are one peak: each
+  // of them gets the peak's factor, and its rate its share of the peak's
+  // count; neighbouring peaks' windows end half-way between them.
   std::optional<double> peakWindow;
   // A level living at least this long (seconds) ends the event.
   double isomerThreshold = 1e-6;
@@ -43,8 +47,14 @@ struct Photon {
   EfficiencyPair efficiency;
 };
 
+// The annihilation line is one photon of 511 keV with the emission of both
+// (two per positron) and the efficiencies of one; its rate without
+// coincidences is that emission times eps_p. A sum peak is a cluster of
+// clean sums outside every line's window within its own window, reported
+// when its count is at least 1e-4 of the largest peak's count; its factor
+// is 0 (no count without coincidences).
 struct Result {
-  std::vector<Photon> photons;
+  std::vector<Photon> photons;    // K x-rays, L x-rays, annihilation, gamma rays by transition
   std::vector<LineResult> lines;  // by energy; sum peaks included
   std::vector<std::string> warnings;
 };

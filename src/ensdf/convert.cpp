@@ -7,9 +7,13 @@
 #include <map>
 #include <numeric>
 
-#include "ensdf/atomic.hpp"
+#include "atomic/atomic.hpp"
 
 namespace tcsum::ensdf {
+
+using atomic::atomicNumber;
+using atomic::KShellData;
+using atomic::kShellData;
 
 namespace {
 
