@@ -202,7 +202,7 @@ Prepared prepare(const DecayScheme& scheme, const Settings& settings) {
   m.levels.resize(n);
 
   // The daughter's x-rays: the K line groups, or the data file's one line.
-  std::vector<XrayLine> kLines = scheme.atomic.kLines;
+  std::vector<AtomicLine> kLines = scheme.atomic.kLines;
   double omegaK = scheme.atomic.omegaK;
   if (kLines.empty() && scheme.xrayEnergy > 0.0) {
     kLines.push_back({"K", scheme.xrayEnergy, 1.0});
@@ -217,7 +217,7 @@ Prepared prepare(const DecayScheme& scheme, const Settings& settings) {
     return static_cast<int32_t>(m.emitters.size() - 1);
   };
   std::vector<int32_t> kEmitters;
-  for (const XrayLine& x : kLines)
+  for (const AtomicLine& x : kLines)
     kEmitters.push_back(addLine(LineKind::kxray, x.label, -1, -1, x.energy, 1.0, 1));
   const int32_t lEmitter =
       omegaL > 0.0 ? addLine(LineKind::lxray, "L", -1, -1, scheme.atomic.lEnergy, 1.0, 1) : -1;

@@ -48,7 +48,7 @@ TEST(Atomic, KLineGroupsFromTheRadiativeRates) {
     EXPECT_EQ(a.kLines[0].label, "Ka1");
     EXPECT_EQ(a.kLines[3].label, "Kb2");
     double shares = 0.0, mean = 0.0;
-    for (const XrayLine& l : a.kLines) {
+    for (const AtomicLine& l : a.kLines) {
       shares += l.share;
       mean += l.share * l.energy;
     }
