@@ -231,7 +231,11 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
   ensdf
       ->add_option("--nuclide", e.options.nuclide,
                    "The parent's decay data sets, one per branch (CO60, Co-60, 60CO, HO166M)")
-      ->type_name("NAME");
+      ->type_name("NAME")
+      ->check([](const std::string& v) {
+        // An empty name would select nothing and so convert everything.
+        return v.empty() ? std::string("an empty nuclide name selects nothing") : std::string();
+      });
   ensdf->add_option("--dataset", e.options.dataset, "The one data set with exactly this DSID")
       ->type_name("DSID");
   ensdf

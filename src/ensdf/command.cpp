@@ -103,6 +103,18 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
     err << "error: --name: \"" << options.name << "\" is longer than 8 characters\n";
     return 2;
   }
+  // The name heads the data set in the data file: "E" there is the end
+  // marker, and a blank or unprintable name is not one the reader can tell.
+  const bool printable = std::all_of(options.name.begin(), options.name.end(), [](char c) {
+    return c >= ' ' && c <= '~';
+  });
+  const std::string_view nameText = trim(options.name);
+  if (!options.name.empty() && (!printable || nameText.empty() || nameText == "E")) {
+    err << "error: --name: \"" << (printable ? options.name : std::string("?"))
+        << "\" cannot be written as a data-set name (it reads as the end marker, is blank or holds "
+           "an unprintable byte)\n";
+    return 2;
+  }
   if (!options.nuclide.empty() && !nuclideForm(normalised(options.nuclide))) {
     err << "error: --nuclide: \"" << options.nuclide
         << "\" is not a nuclide such as CO60, Co-60 or 60CO\n";
@@ -146,6 +158,11 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
             << ", " << c.warnings.size() << " warnings)\n";
       else
         out << "refused: " << c.reason << "\n";
+    }
+    out.flush();
+    if (!out) {
+      err << "error: cannot write the listing to standard output\n";
+      return 1;
     }
     return 0;
   }

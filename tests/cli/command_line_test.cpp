@@ -57,5 +57,12 @@ TEST(CommandLine, RefusesUncertaintiesThatGiveNoNumbers) {
   EXPECT_EQ(std::get<int>(parse({"--jobs", "0"})), kExitUsage);
 }
 
+TEST(CommandLine, EnsdfRefusesAnEmptyNuclide) {
+  std::string error;
+  EXPECT_EQ(std::get<int>(parse({"ensdf", "--nuclide", "", "x.ens"}, &error)), kExitUsage);
+  EXPECT_NE(error.find("--nuclide"), std::string::npos) << error;
+  EXPECT_EQ(std::get<int>(parse({"ensdf", "--nuclide=", "x.ens"}, &error)), kExitUsage);
+}
+
 }  // namespace
 }  // namespace tcsum

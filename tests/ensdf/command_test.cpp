@@ -117,6 +117,28 @@ TEST_F(Command, ListAndUsageErrors) {
   EXPECT_EQ(run(), 1);
 }
 
+TEST_F(Command, NamesThatCannotHeadADataSetAreRefused) {
+  // "E" heads the end marker in the data file: the run would compute nothing.
+  for (const char* name : {"E", "E  ", "   ", "CO\x1b[2J"}) {
+    options_.name = name;
+    err_.str("");
+    EXPECT_EQ(run(), 2) << name;
+    EXPECT_NE(err_.str().find("--name"), std::string::npos);
+    EXPECT_EQ(err_.str().find('\x1b'), std::string::npos);
+  }
+  options_.name = "EU-152";
+  options_.output = "-";
+  EXPECT_EQ(run(), 0) << err_.str();
+}
+
+TEST_F(Command, ListingOntoAFullDeviceFails) {
+  std::ofstream full("/dev/full");
+  if (!full) GTEST_SKIP() << "no /dev/full";
+  options_.list = true;
+  EXPECT_EQ(ensdf::run(options_, full, err_), 1);
+  EXPECT_NE(err_.str().find("cannot write the listing"), std::string::npos);
+}
+
 TEST_F(Command, WithoutEfficiencyOnlyDataSetsAndANote) {
   options_.dataset = "60CO B- DECAY (1925.28 D)";
   options_.output = (dir_ / "out.txt").string();

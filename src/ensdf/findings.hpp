@@ -1,0 +1,51 @@
+#pragma once
+// What the conversion of an ENSDF decay data set reports: its warnings, why a
+// data set is refused, and the settings it is done with. Shared by the
+// building of the decay scheme and the writing of data sets.
+#include <string>
+
+namespace tcsum::ensdf {
+
+// What a warning is about, for counting them.
+enum class WarningKind {
+  Limit,            // a value given as a limit or an estimate, taken as given
+  BetaPlus,         // beta-plus feeding: annihilation radiation is not modelled
+  AtomicData,       // E(X) or OMEGAK not in xraylib, 0 written
+  NoCaptureShare,   // a level fed by electron capture without CK
+  NoConversion,     // gammas without ALPHA or ALPHAK, 0 written
+  SkippedGammas,    // gammas that cannot enter the scheme
+  SharedIntensity,  // multiply placed gammas with undivided intensity
+  OffsetLevels,     // levels with an unknown energy offset dropped
+  MergedGammas,     // two gammas between the same levels, intensities added
+  SeveralParents,   // several P or N records, the first used
+  IsomerSplit,      // the decay split at an isomer or at a level without transitions
+  Bypass,           // transitions passing over an isomer
+  Pruned,           // levels dropped to fit the capacity
+  Count
+};
+const char* warningName(WarningKind kind);
+
+struct Warning {
+  WarningKind kind;
+  int line;  // in the ENSDF file
+  std::string text;
+};
+
+// Why a data set is not converted, for counting refusals.
+enum class RefusalKind {
+  None,
+  DecayMode,      // a decay mode the program does not model
+  Normalisation,  // no N or PN record, or a blank NR with relative intensities
+  NoLevels,       // no level with a known energy
+  ParentLevel,    // IT: no level at the parent's energy
+  Range,          // a value beyond what the data file holds
+  Count
+};
+const char* refusalName(RefusalKind kind);
+
+struct Settings {
+  double isomerThreshold = 1e-6;  // seconds
+  std::string name;               // data-set name; empty: from the parent
+};
+
+}  // namespace tcsum::ensdf
