@@ -369,6 +369,10 @@ std::variant<FactorsOptions, int> parseFactorsCommandLine(int argc, char** argv,
 
 int runFactors(const FactorsOptions& o, const FactorsServices& services, std::ostream& out,
                std::ostream& err) {
+  if (!services.compute) {
+    err << "tcsum factors: the complete model is not part of this build\n";
+    return kExitFault;
+  }
   // The outputs are set up first: one in the way costs no computing.
   std::optional<OutputFile> jsonFile, csvFile, htmlFile;
   try {
