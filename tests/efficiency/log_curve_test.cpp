@@ -54,6 +54,18 @@ TEST(EfficiencyCurve, TakesMeVWhenTheFileSaysSoAndNamesItsFindings) {
   EXPECT_EQ(c.findings(low).size(), 2u);
 }
 
+TEST(EfficiencyCurve, ReadsTheExampleOfTheReadme) {
+  // The table of the README fitted: the curve stays within a few percent of it.
+  const LogPolynomialCurve c = parseEfficiencyCurve(
+      "energy_unit = \"keV\"\nenergy_range = [40.0, 3000.0]\n[total]\n"
+      "coefficients = [-9.945, 4.643, -0.7664, 0.03888]\n[peak]\n"
+      "coefficients = [-16.81, 8.528, -1.489, 0.07789]\n",
+      "c.toml");
+  EXPECT_NEAR(c.at(1000.0).total, 0.20, 0.01);
+  EXPECT_NEAR(c.at(1000.0).peak, 0.040, 0.003);
+  EXPECT_NEAR(c.at(100.0).peak, 0.25, 0.03);
+}
+
 TEST(EfficiencyCurve, RefusesWhatIsNoCurve) {
   const std::string peak = "[peak]\ncoefficients = [-3.0]\n";
   const std::string broken = refusal("[total]\ncoefficients = [-1.0,\n");
