@@ -181,7 +181,7 @@ std::vector<std::optional<FactorStatistics>> uncertaintyOf(
   for (std::size_t k = 0; k < samples.size(); ++k) {
     // A sum peak that falls below the reporting share in some samples has
     // no distribution of its own.
-    if (samples[k].size() != u.samples) continue;
+    if (samples[k].size() != u.samples || set.result.lines[k].kind == LineKind::sum) continue;
     const SampleSummary s = summarise(samples[k]);
     out[k] = FactorStatistics{s.mean, s.standard, s.low95, s.high95};
   }
@@ -431,6 +431,8 @@ int runFactors(const FactorsOptions& o, const FactorsServices& services, std::os
   run.settings = o.settings;
   if (o.simulate) run.simulation = SimulationSettings{*o.simulate, o.seed};
   if (o.uTotal) run.uncertainty = UncertaintySettings{*o.uTotal, *o.uPeak, o.samples, o.seed};
+  if (!services.classic)
+    run.classicNote = "the classic model's factors are not computed beside these in this version";
 
   // Every data set on its own: computed on any thread, kept in input order.
   std::vector<DataSetFactors> sets(loaded.size());
@@ -467,8 +469,6 @@ int runFactors(const FactorsOptions& o, const FactorsServices& services, std::os
       if (services.classic)
         set.classic = services.classic(set.scheme, *efficiency.efficiency, set.result,
                                        set.classicNote);
-      else
-        set.classicNote = "not computed in this version";
     } catch (const std::exception& e) {
       set.refusal = set.scheme.source + ":" + std::to_string(set.scheme.record) + ": " + name +
                     ": the model failed: " + e.what();

@@ -33,6 +33,9 @@ struct FactorsRun {
   Settings settings;
   std::optional<SimulationSettings> simulation;
   std::optional<UncertaintySettings> uncertainty;
+  // Why no data set has the classic model's factors beside its own (empty
+  // when the run computes them where a data set fits the classic model).
+  std::string classicNote;
 };
 
 // The simulated factor of a line with its statistical standard uncertainty.

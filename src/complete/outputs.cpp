@@ -317,6 +317,7 @@ std::string factorsJson(const FactorsRun& run, std::span<const DataSetFactors> s
   } else {
     j.out += "null";
   }
+  if (!run.classicNote.empty()) j.text("classic_note", run.classicNote);
   j.open("datasets", '[');
   for (const DataSetFactors& set : sets) dataSetJson(j, set);
   j.close(']');
@@ -395,6 +396,7 @@ std::string factorsTable(const FactorsRun& run, std::span<const DataSetFactors> 
            general(run.uncertainty->uPeak) + " % (peak), fully correlated, " +
            std::to_string(run.uncertainty->samples) + " samples, seed " +
            std::to_string(run.uncertainty->seed) + "\n";
+  if (!run.classicNote.empty()) out += "Classic model: " + run.classicNote + "\n";
   for (const DataSetFactors& set : sets) {
     const DecayScheme& s = set.scheme;
     out += "\n" + printable(s.name);
@@ -418,7 +420,8 @@ std::string factorsTable(const FactorsRun& run, std::span<const DataSetFactors> 
       const LineResult& line = set.result.lines[k];
       std::string row = "  " + padRight(lineName(line), 16) + padLeft(fixed(line.energy, 3), 12) +
                         padLeft(line.kind == LineKind::sum ? "-" : general(line.emission), 12) +
-                        padLeft(general(line.rate), 13) + padLeft(fixed(line.factor, 4), 9);
+                        padLeft(general(line.rate), 13) +
+                        padLeft(line.kind == LineKind::sum ? "-" : fixed(line.factor, 4), 9);
       if (simulated) {
         const auto* sim = entry(set.simulated, k);
         row += padLeft(sim ? fixed((*sim)->factor, 4) + " +- " + fixed((*sim)->standard, 4) : "-", 19);
@@ -505,6 +508,7 @@ std::string factorsHtml(const FactorsRun& run, std::span<const DataSetFactors> s
     item("Uncertainty", general(run.uncertainty->uTotal) + " % (total), " +
                             general(run.uncertainty->uPeak) + " % (peak), fully correlated, " +
                             std::to_string(run.uncertainty->samples) + " samples");
+  if (!run.classicNote.empty()) item("Classic model", run.classicNote);
   out += "</dl>\n<p class=\"note\">The factor of a line is its peak count without coincidences "
          "over its count with them: a measured peak area times the factor is the area "
          "free of coincidences.</p>\n</section>\n";
@@ -536,7 +540,8 @@ std::string factorsHtml(const FactorsRun& run, std::span<const DataSetFactors> s
       out += "<td>" + escapeHtml(line.kind == LineKind::sum ? "sum peak" : lineName(line)) +
              "</td><td>" + fixed(line.energy, 3) + "</td><td>" +
              (line.kind == LineKind::sum ? "&ndash;" : general(line.emission)) + "</td><td>" +
-             general(line.rate) + "</td><td>" + fixed(line.factor, 4) + "</td>";
+             general(line.rate) + "</td><td>" +
+             (line.kind == LineKind::sum ? "&ndash;" : fixed(line.factor, 4)) + "</td>";
       if (run.simulation) {
         const auto* sim = entry(set.simulated, k);
         out += "<td>" + (sim ? fixed((*sim)->factor, 4) + " &plusmn; " + fixed((*sim)->standard, 4)
