@@ -195,7 +195,10 @@ void dataSetJson(Json& j, const DataSetFactors& set) {
     j.boolean("stable", l.halfLife && std::isinf(*l.halfLife));
     j.number("feeding_percent", l.feeding);
     j.number("beta_plus_percent", l.betaPlus);
-    j.number("k_capture_percent", 100.0 * l.kCaptureFraction);
+    // K captures into the level per 100 decays: PK of the capture feeding.
+    j.number("k_capture_percent",
+             s.electronCapture ? l.kCaptureFraction * (l.feeding - l.betaPlus) : 0.0);
+    j.number("k_capture_fraction", l.kCaptureFraction);
     j.close('}');
   }
   j.close(']');
