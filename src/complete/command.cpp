@@ -432,7 +432,7 @@ int runFactors(const FactorsOptions& o, const FactorsServices& services, std::os
   if (o.simulate) run.simulation = SimulationSettings{*o.simulate, o.seed};
   if (o.uTotal) run.uncertainty = UncertaintySettings{*o.uTotal, *o.uPeak, o.samples, o.seed};
   if (!services.classic)
-    run.classicNote = "the classic model's factors are not computed beside these in this version";
+    run.classicNote = "the classic model's factors are not computed beside these in this build";
 
   // Every data set on its own: computed on any thread, kept in input order.
   std::vector<DataSetFactors> sets(loaded.size());
