@@ -29,6 +29,7 @@ Examples:
   tcsum --force                          replace result.out, only if the run succeeds
   tcsum --check -i co60.dat              every field as read, and the warnings
   tcsum --u-total 10 --u-peak 3          factors and their uncertainties
+  tcsum factors --help                   the complete model, from ENSDF files to factors
 
 Warnings ("warning: data set ..., record N: ...") go to standard error: data
 the run computes anyway but that should be checked. They change neither the

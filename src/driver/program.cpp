@@ -243,6 +243,7 @@ int runEnsdf(const EnsdfRequest& request) {
 }
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string_view(argv[1]) == "factors") return runFactorsCommand(argc - 1, argv + 1);
   const Command command = parseCommandLine(argc, argv, std::cout, std::cerr);
   if (const int* status = std::get_if<int>(&command)) return *status;
   if (const auto* request = std::get_if<EnsdfRequest>(&command)) return runEnsdf(*request);

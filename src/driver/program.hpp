@@ -14,6 +14,9 @@ int runProgram(const ProgramOptions& options);
 // existing file only with --force).
 int runEnsdf(const EnsdfRequest& request);
 
+// `tcsum factors`: the complete model (ARGV[0] is "factors").
+int runFactorsCommand(int argc, char** argv);
+
 // main(): the command line, then the run.
 int main(int argc, char** argv);
 

@@ -1,0 +1,70 @@
+#pragma once
+// What `tcsum factors` computed, as its outputs read it: the run's settings
+// and, per data set, the decay scheme, the complete model's result and what
+// the optional checks beside it gave (simulation, uncertainty, the classic
+// model's factors).
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "complete/model.hpp"
+#include "core/scheme.hpp"
+
+namespace tcsum::complete {
+
+struct SimulationSettings {
+  uint64_t decays = 0;
+  uint64_t seed = 0;
+};
+
+struct UncertaintySettings {
+  double uTotal = 0.0;  // relative standard uncertainty, percent
+  double uPeak = 0.0;
+  uint32_t samples = 10000;
+  uint64_t seed = 0;
+};
+
+struct FactorsRun {
+  std::string program;  // "tcsum"
+  std::string version;
+  std::vector<std::string> inputs;  // the decay-data files as given
+  std::string efficiency;           // Efficiency::describe()
+  Settings settings;
+  std::optional<SimulationSettings> simulation;
+  std::optional<UncertaintySettings> uncertainty;
+  // Why no data set has the classic model's factors beside its own (empty
+  // when the run computes them where a data set fits the classic model).
+  std::string classicNote;
+};
+
+// The simulated factor of a line with its statistical standard uncertainty.
+struct SimulatedFactor {
+  double factor = 0.0;
+  double standard = 0.0;
+};
+
+// A line's factor over the samples of an uncertainty run.
+struct FactorStatistics {
+  double mean = 0.0;
+  double standard = 0.0;
+  double low95 = 0.0;
+  double high95 = 0.0;
+};
+
+struct DataSetFactors {
+  DecayScheme scheme;
+  std::string refusal;  // why it was not computed; empty when it was
+  Result result;
+  // Per line of result.lines, where the run has them (else empty).
+  std::vector<std::optional<SimulatedFactor>> simulated;
+  std::vector<std::optional<FactorStatistics>> uncertainty;
+  std::vector<std::optional<double>> classic;
+  // Why the classic factors are not beside these (empty when they are).
+  std::string classicNote;
+};
+
+// "back-to-back", "independent", "none".
+const char* annihilationName(Annihilation a);
+
+}  // namespace tcsum::complete

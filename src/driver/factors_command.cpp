@@ -1,0 +1,533 @@
+#include "driver/factors_command.hpp"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+#include <tuple>
+
+#include "outputs/factors_outputs.hpp"
+#include "efficiency/csv_table.hpp"
+#include "efficiency/log_curve.hpp"
+#include "efficiency/loglog_table.hpp"
+#include "efficiency/text_file.hpp"
+#include "ensdf/number.hpp"
+#include "outputs/output_file.hpp"
+#include "uncertainty/sampling.hpp"
+
+namespace tcsum::complete {
+
+namespace {
+
+constexpr int kExitFault = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitWarned = 3;
+// Below this many samples the 95 % interval is not meaningful.
+constexpr uint32_t kMeaningfulSamples = 100;
+// A warning lists at most this many energies.
+constexpr std::size_t kListedEnergies = 10;
+
+constexpr const char* kFooter =
+    R"(Computes the coincidence-summing factors of the complete model: every
+history of the decay from its feeding down, with gamma rays, K and L x-rays
+and annihilation radiation, counted exactly for a point source. The factor of
+a line is its peak count without coincidences over its count with them:
+multiply a measured peak area by it.
+
+Examples:
+  tcsum factors --ensdf ensdf/ --nuclide Eu-152 --nuclide Na-22 --nuclide Se-75 \
+        --curve detector.toml
+  tcsum factors --ensdf ensdf.060 --nuclide Co-60 --efficiency detector.csv --json co60.json
+  tcsum factors --ensdf ensdf/ --nuclide all --efficiency detector.csv --csv all.csv -j 2
+  tcsum factors -i TALVEN --efficiency detector.csv --html page.html
+  tcsum factors --ensdf ensdf.022 --nuclide Na-22 --curve detector.toml --simulate 10000000
+  tcsum factors --ensdf ensdf.152 --nuclide Eu-152 --curve detector.toml --u-total 10 --u-peak 3
+
+Efficiency files: a CSV table with the heading energy_keV,total,peak
+(efficiencies as fractions, interpolated linearly in log-log space and
+continued from the end intervals outside it, with a warning), or a TOML
+curve ln eps = sum c_i (ln E)^i with [total] and [peak] coefficients.
+
+Exit status: 0 ok; 1 a file could not be read or written, or no data set was
+computed; 2 the command line could not be understood; 3 with --strict, the
+run warned or refused a data set.)";
+
+std::string normalisedNuclide(std::string_view name) {
+  std::string out;
+  for (char c : name)
+    if (c != '-' && c != ' ' && c != '_')
+      out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string numberText(double value) {
+  char buffer[32];
+  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
+// "14.4, 21.6, ... and 3 more"
+std::string energyList(const std::vector<double>& energies) {
+  std::string out;
+  for (std::size_t k = 0; k < energies.size() && k < kListedEnergies; ++k)
+    out += (k ? ", " : "") + numberText(energies[k]);
+  if (energies.size() > kListedEnergies)
+    out += " and " + std::to_string(energies.size() - kListedEnergies) + " more";
+  return out;
+}
+
+// Control bytes of input text shown as \xNN, so that nothing from a file
+// reaches the terminal as an escape sequence.
+std::string printable(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7f) {
+      static constexpr char hex[] = "0123456789abcdef";
+      out += "\\x";
+      out += hex[u >> 4];
+      out += hex[u & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// The files of the --ensdf paths: a folder's regular files in name order.
+std::vector<std::string> expandPaths(const std::vector<std::string>& paths) {
+  std::vector<std::string> files;
+  for (const std::string& path : paths) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(path, error)) {
+      files.push_back(path);
+      continue;
+    }
+    std::vector<std::string> inFolder;
+    for (const auto& entry : std::filesystem::directory_iterator(path, error))
+      if (entry.is_regular_file(error)) inFolder.push_back(entry.path().string());
+    if (error) throw std::runtime_error(path + ": cannot list the folder: " + error.message());
+    std::sort(inFolder.begin(), inFolder.end());
+    if (inFolder.empty()) throw std::runtime_error(path + ": a folder without files");
+    files.insert(files.end(), inFolder.begin(), inFolder.end());
+  }
+  return files;
+}
+
+struct LoadedEfficiency {
+  std::shared_ptr<const Efficiency> efficiency;
+  // The energies a table does not cover; a curve's findings.
+  std::function<std::vector<std::string>(std::span<const double>)> findings;
+};
+
+LoadedEfficiency loadEfficiency(const FactorsOptions& o) {
+  if (!o.curve.empty()) {
+    auto curve = std::make_shared<efficiency::LogPolynomialCurve>(
+        efficiency::readEfficiencyCurve(o.curve));
+    return {curve, [curve](std::span<const double> e) { return curve->findings(e); }};
+  }
+  auto table = std::make_shared<efficiency::LogLogTable>(
+      efficiency::readEfficiencyCsv(o.efficiencyCsv), o.efficiencyCsv);
+  return {table, [table, o](std::span<const double> e) {
+            std::vector<std::string> out;
+            const std::vector<double> outside = table->outsideTable(e);
+            if (!outside.empty())
+              out.push_back("efficiency table " + o.efficiencyCsv +
+                            ": photon energies outside the table (" +
+                            numberText(table->table().front().energy) + " to " +
+                            numberText(table->table().back().energy) +
+                            " keV), continued in log-log from its end intervals: " +
+                            energyList(outside) + " keV");
+            return out;
+          }};
+}
+
+// What identifies a line among the results of one data set.
+using LineKey = std::tuple<int, std::string, int32_t, int32_t, double>;
+LineKey keyOf(const LineResult& line) {
+  return {static_cast<int>(line.kind), line.label, line.upper, line.lower,
+          std::round(line.energy * 1000.0)};
+}
+
+// The factors of every line over the samples of the uncertainty run.
+std::vector<std::optional<FactorStatistics>> uncertaintyOf(
+    const DataSetFactors& set, const Efficiency& efficiency, const Settings& settings,
+    const UncertaintySettings& u, const FactorsServices& services) {
+  std::map<LineKey, std::size_t> index;
+  for (std::size_t k = 0; k < set.result.lines.size(); ++k) index[keyOf(set.result.lines[k])] = k;
+  std::vector<std::vector<float>> samples(set.result.lines.size());
+  const std::size_t points = efficiency.points();
+  std::vector<double> total(points), peak(points);
+  for (uint32_t s = 0; s < u.samples; ++s) {
+    SampleStream stream(u.seed, s);
+    // Full correlation: each curve off by one common factor.
+    std::fill(total.begin(), total.end(), logNormalFactor(u.uTotal / 100.0, stream.normal()));
+    std::fill(peak.begin(), peak.end(), logNormalFactor(u.uPeak / 100.0, stream.normal()));
+    const std::shared_ptr<const Efficiency> scaled = efficiency.scaled(total, peak);
+    const Result r = services.compute(set.scheme, SourceEfficiency{{1.0, scaled}}, settings);
+    for (const LineResult& line : r.lines) {
+      const auto found = index.find(keyOf(line));
+      if (found != index.end()) samples[found->second].push_back(static_cast<float>(line.factor));
+    }
+  }
+  std::vector<std::optional<FactorStatistics>> out(samples.size());
+  for (std::size_t k = 0; k < samples.size(); ++k) {
+    // A sum peak that falls below the reporting share in some samples has
+    // no distribution of its own.
+    if (samples[k].size() != u.samples || set.result.lines[k].kind == LineKind::sum) continue;
+    const SampleSummary s = summarise(samples[k]);
+    out[k] = FactorStatistics{s.mean, s.standard, s.low95, s.high95};
+  }
+  return out;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+  std::error_code e1, e2;
+  const auto pa = std::filesystem::weakly_canonical(std::filesystem::absolute(a, e1), e1);
+  const auto pb = std::filesystem::weakly_canonical(std::filesystem::absolute(b, e2), e2);
+  return !e1 && !e2 && pa == pb;
+}
+
+}  // namespace
+
+bool nuclideNameForm(const std::string& name) {
+  int digits = 0, letters = 0;
+  for (char c : normalisedNuclide(name)) {
+    if (std::isdigit(static_cast<unsigned char>(c)))
+      ++digits;
+    else if (std::isalpha(static_cast<unsigned char>(c)))
+      ++letters;
+    else
+      return false;
+  }
+  return digits > 0 && digits <= 3 && letters > 0 && letters <= 3;
+}
+
+std::variant<FactorsOptions, int> parseFactorsCommandLine(int argc, char** argv, std::ostream& out,
+                                                          std::ostream& err) {
+  FactorsOptions o;
+  CLI::App app("tcsum factors: coincidence-summing factors of the complete model", "tcsum factors");
+  app.footer(kFooter);
+  app.option_defaults()->always_capture_default(false);
+  const CLI::Validator namesAFile(
+      [](std::string& text) -> std::string { return text.empty() ? "empty file name" : ""; }, "");
+
+  auto* ensdfOption = app.add_option("--ensdf", o.ensdf,
+                                     "ENSDF file or folder of them (every file in it); repeatable")
+                          ->type_name("PATH")
+                          ->check(namesAFile);
+  auto* nuclideOption =
+      app.add_option("--nuclide", o.nuclides,
+                     "Parent nuclide (Eu-152, EU152, 152EU, HO166M; all = every decay data set); "
+                     "repeatable")
+          ->type_name("NAME");
+  auto* input = app.add_option("-i,--input", o.dataFile,
+                               "A data file as decay data (no half-lives, no positrons)")
+                    ->type_name("FILE")
+                    ->check(namesAFile)
+                    ->excludes(ensdfOption)
+                    ->excludes(nuclideOption);
+  auto* csv = app.add_option("--efficiency", o.efficiencyCsv,
+                             "Efficiency table, CSV energy_keV,total,peak (fractions)")
+                  ->type_name("FILE.csv")
+                  ->check(namesAFile);
+  auto* curve = app.add_option("--curve", o.curve,
+                               "Efficiency curve, TOML: ln eps = sum c_i (ln E)^i, [total] and [peak]")
+                    ->type_name("FILE.toml")
+                    ->check(namesAFile)
+                    ->excludes(csv);
+  std::string annihilation = "back-to-back";
+  app.add_option("--annihilation", annihilation,
+                 "back-to-back (default: at most one of the two photons reaches the detector), "
+                 "independent (a well-type detector) or none")
+      ->type_name("MODE")
+      ->check(CLI::IsMember({"back-to-back", "independent", "none"}));
+  double peakWindow = 0.0;
+  auto* window = app.add_option("--peak-window", peakWindow,
+                                "Half-width of a line's peak, keV (default: the detector's FWHM "
+                                "from the default resolution curve)")
+                     ->type_name("KEV");
+  std::string isomerThreshold = "1 us";
+  app.add_option("--isomer-threshold", isomerThreshold,
+                 "A level living at least this long ends the event (default 1 us)")
+      ->type_name("TIME");
+  uint64_t decays = 0;
+  auto* simulate = app.add_option("--simulate", decays,
+                                  "Simulate N decays of the same model and show the simulated "
+                                  "factors beside the computed ones")
+                       ->type_name("N")
+                       ->check(CLI::Range(uint64_t{1}, uint64_t{1} << 40));
+  double uTotal = 0.0, uPeak = 0.0;
+  auto* total = app.add_option("--u-total", uTotal,
+                               "Relative standard uncertainty of the total efficiency, percent")
+                    ->type_name("PERCENT")
+                    ->check(CLI::Range(0.0, 100.0));
+  auto* peak = app.add_option("--u-peak", uPeak,
+                              "Relative standard uncertainty of the peak efficiency, percent")
+                   ->type_name("PERCENT")
+                   ->check(CLI::Range(0.0, 100.0));
+  auto* samples = app.add_option("--samples", o.samples,
+                                 "Samples of the uncertainty run (default 10000)")
+                      ->type_name("N")
+                      ->check(CLI::Range(2u, 200000u));
+  auto* seed = app.add_option("--seed", o.seed,
+                              "Seed of the simulation and of the samples (default 20231117)")
+                   ->type_name("S");
+  app.add_option("--json", o.json, "Write the results as JSON (- = standard output)")
+      ->type_name("FILE")
+      ->check(namesAFile);
+  app.add_option("--csv", o.csv, "Write one row per line as CSV (- = standard output)")
+      ->type_name("FILE")
+      ->check(namesAFile);
+  app.add_option("--html", o.html, "Write one self-contained HTML page (- = standard output)")
+      ->type_name("FILE")
+      ->check(namesAFile);
+  app.add_flag("--force", o.force, "Replace existing output files");
+  app.add_flag("-q,--quiet", o.quiet, "Print no warnings");
+  app.add_flag("--strict", o.strict, "Exit status 3 when the run warned or refused a data set");
+  app.add_option("-j,--jobs", o.jobs, "Threads (default: one per core); the outputs do not depend on it")
+      ->type_name("N")
+      ->check(CLI::Range(1, 256));
+
+  auto usage = [&err](const std::string& message) {
+    err << "tcsum factors: " << message << " (see tcsum factors --help)\n";
+    return kExitUsage;
+  };
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& failure) {
+    if (failure.get_exit_code() == 0) {
+      app.exit(failure, out, err);
+      return 0;
+    }
+    return usage(failure.what());
+  }
+  (void)input;
+  if (o.ensdf.empty() && o.dataFile.empty())
+    return usage("no decay data: give --ensdf PATH with --nuclide NAME, or -i DATAFILE");
+  if (!o.ensdf.empty() && o.nuclides.empty())
+    return usage("--ensdf needs --nuclide NAME (or --nuclide all for every decay data set)");
+  for (const std::string& n : o.nuclides)
+    if (n != "all" && !nuclideNameForm(n))
+      return usage("--nuclide: \"" + printable(n) + "\" is not a nuclide such as Eu-152, EU152 or 152EU");
+  if (o.efficiencyCsv.empty() && o.curve.empty())
+    return usage("no efficiency: give --efficiency FILE.csv or --curve FILE.toml");
+  (void)curve;
+  o.settings.annihilation = annihilation == "independent" ? Annihilation::independent
+                            : annihilation == "none"      ? Annihilation::none
+                                                          : Annihilation::backToBack;
+  if (window->count() > 0) {
+    if (!(peakWindow > 0.0) || !std::isfinite(peakWindow))
+      return usage("--peak-window: " + numberText(peakWindow) + " is not a positive width in keV");
+    o.settings.peakWindow = peakWindow;
+  }
+  const std::optional<double> threshold = ensdf::parseDuration(isomerThreshold);
+  if (!threshold || std::isnan(*threshold) || *threshold < 0.0)
+    return usage("--isomer-threshold: cannot read \"" + printable(isomerThreshold) +
+                 "\" as a time such as \"1 us\"");
+  o.settings.isomerThreshold = *threshold;
+  if (simulate->count() > 0) o.simulate = decays;
+  if (total->count() > 0 || peak->count() > 0) {
+    o.uTotal = uTotal;
+    o.uPeak = uPeak;
+  } else if (samples->count() > 0) {
+    return usage("--samples: needs --u-total or --u-peak");
+  }
+  if (seed->count() > 0 && !o.simulate && !o.uTotal)
+    return usage("--seed: needs --simulate, --u-total or --u-peak");
+
+  const std::vector<std::pair<const char*, const std::string*>> outputs{
+      {"--json", &o.json}, {"--csv", &o.csv}, {"--html", &o.html}};
+  int onStandardOutput = 0;
+  for (const auto& [name, path] : outputs) onStandardOutput += (*path == "-");
+  if (onStandardOutput > 1) return usage("-: at most one output may go to standard output");
+  std::vector<std::string> inputs = o.ensdf;
+  if (!o.dataFile.empty()) inputs.push_back(o.dataFile);
+  for (const std::string* e : {&o.efficiencyCsv, &o.curve})
+    if (!e->empty()) inputs.push_back(*e);
+  for (std::size_t a = 0; a < outputs.size(); ++a) {
+    const std::string& path = *outputs[a].second;
+    if (path.empty() || path == "-") continue;
+    for (std::size_t b = a + 1; b < outputs.size(); ++b)
+      if (*outputs[b].second != "-" && !outputs[b].second->empty() &&
+          sameFile(path, *outputs[b].second))
+        return usage(std::string(outputs[a].first) + " and " + outputs[b].first +
+                     " name the same file " + printable(path));
+    for (const std::string& in : inputs)
+      if (sameFile(path, in))
+        return usage(std::string(outputs[a].first) + " names the input " + printable(in));
+  }
+  return o;
+}
+
+int runFactors(const FactorsOptions& o, const FactorsServices& services, std::ostream& out,
+               std::ostream& err) {
+  if (!services.compute) {
+    err << "tcsum factors: the complete model is not part of this build\n";
+    return kExitFault;
+  }
+  // The outputs are set up first: one in the way costs no computing.
+  std::optional<OutputFile> jsonFile, csvFile, htmlFile;
+  try {
+    if (!o.json.empty()) jsonFile.emplace(o.json, "JSON output", o.force);
+    if (!o.csv.empty()) csvFile.emplace(o.csv, "CSV output", o.force);
+    if (!o.html.empty()) htmlFile.emplace(o.html, "HTML output", o.force);
+  } catch (const OutputError& e) {
+    err << e.what() << '\n';
+    return kExitFault;
+  }
+
+  std::size_t warned = 0;
+  auto warn = [&](const std::string& text) {
+    ++warned;
+    if (!o.quiet) err << "warning: " << printable(text) << '\n';
+  };
+
+  LoadedEfficiency efficiency;
+  std::vector<LoadedScheme> loaded;
+  try {
+    efficiency = loadEfficiency(o);
+    if (!o.dataFile.empty()) {
+      if (!services.dataFile) throw std::runtime_error("data files are not read in this build");
+      loaded = services.dataFile(o.dataFile);
+      warn(o.dataFile +
+           ": a data file holds neither half-lives nor positrons: every level is taken as "
+           "prompt and no annihilation radiation is counted");
+    } else {
+      if (!services.ensdf) throw std::runtime_error("ENSDF files are not read in this build");
+      loaded = services.ensdf(expandPaths(o.ensdf), o.nuclides, o.settings.isomerThreshold);
+    }
+  } catch (const std::exception& e) {
+    err << printable(e.what()) << '\n';
+    return kExitFault;
+  }
+  if (o.simulate && !services.simulate) {
+    err << "--simulate: the simulation is not available in this build\n";
+    return kExitFault;
+  }
+  if (loaded.empty()) {
+    std::string sought;
+    for (const std::string& n : o.nuclides) sought += (sought.empty() ? "" : ", ") + n;
+    err << "no decay data set found" << (sought.empty() ? "" : " for " + printable(sought)) << '\n';
+    return kExitFault;
+  }
+  if (o.uTotal && o.samples < kMeaningfulSamples)
+    warn("--samples " + std::to_string(o.samples) + ": below " +
+         std::to_string(kMeaningfulSamples) +
+         " samples the standard uncertainty and the 95 % interval are not meaningful");
+
+  FactorsRun run;
+  run.program = "tcsum";
+  run.version = TCSUM_VERSION;
+  run.inputs = o.dataFile.empty() ? o.ensdf : std::vector<std::string>{o.dataFile};
+  run.efficiency = efficiency.efficiency->describe();
+  run.settings = o.settings;
+  if (o.simulate) run.simulation = SimulationSettings{*o.simulate, o.seed};
+  if (o.uTotal) run.uncertainty = UncertaintySettings{*o.uTotal, *o.uPeak, o.samples, o.seed};
+  if (!services.classic)
+    run.classicNote = "the classic model's factors are not computed beside these in this build";
+
+  // Every data set on its own: computed on any thread, kept in input order.
+  std::vector<DataSetFactors> sets(loaded.size());
+  std::vector<std::vector<std::string>> setWarnings(loaded.size());
+  const unsigned threads = static_cast<unsigned>(
+      o.jobs > 0 ? o.jobs : std::max(1u, std::thread::hardware_concurrency()));
+  const SourceEfficiency source{{1.0, efficiency.efficiency}};
+  auto computeSet = [&](std::size_t k, unsigned simulationThreads) {
+    DataSetFactors& set = sets[k];
+    set.scheme = loaded[k].scheme;
+    set.refusal = loaded[k].refusal;
+    std::vector<std::string>& w = setWarnings[k];
+    w = loaded[k].warnings;
+    if (!set.refusal.empty()) return;
+    const std::string name = set.scheme.dsid.empty() ? set.scheme.name : set.scheme.dsid;
+    try {
+      set.result = services.compute(set.scheme, source, o.settings);
+      std::vector<double> energies;
+      for (const Photon& p : set.result.photons) energies.push_back(p.energy);
+      std::sort(energies.begin(), energies.end());
+      energies.erase(std::unique(energies.begin(), energies.end()), energies.end());
+      for (const std::string& f : efficiency.findings(energies)) w.push_back(name + ": " + f);
+      for (const std::string& m : set.result.warnings) w.push_back(name + ": " + m);
+      for (const LineResult& line : set.result.lines)
+        if (line.kind != LineKind::sum && !(std::isfinite(line.factor) && line.factor > 0.0))
+          w.push_back(name + ": " + lineKindName(line.kind) + " " + numberText(line.energy) +
+                      " keV: factor " + numberText(line.factor) + " is not a positive number");
+      if (run.uncertainty)
+        set.uncertainty =
+            uncertaintyOf(set, *efficiency.efficiency, o.settings, *run.uncertainty, services);
+      if (run.simulation)
+        set.simulated = services.simulate(set.scheme, source, o.settings, set.result,
+                                          *run.simulation, simulationThreads);
+      if (services.classic)
+        set.classic = services.classic(set.scheme, *efficiency.efficiency, set.result,
+                                       set.classicNote);
+    } catch (const std::exception& e) {
+      set.refusal = set.scheme.source + ":" + std::to_string(set.scheme.record) + ": " + name +
+                    ": the model failed: " + e.what();
+      set.result = {};
+    }
+  };
+  if (run.simulation) {
+    // The simulation spreads its decays over the threads instead.
+    for (std::size_t k = 0; k < sets.size(); ++k) computeSet(k, threads);
+  } else {
+    std::atomic<std::size_t> next{0};
+    auto worker = [&] {
+      for (std::size_t k; (k = next.fetch_add(1)) < sets.size();) computeSet(k, 1);
+    };
+    std::vector<std::jthread> pool;
+    for (unsigned t = 1; t < std::min<std::size_t>(threads, sets.size()); ++t) pool.emplace_back(worker);
+    worker();
+  }
+
+  std::size_t computed = 0;
+  for (std::size_t k = 0; k < sets.size(); ++k) {
+    for (const std::string& w : setWarnings[k]) warn(w);
+    if (!sets[k].refusal.empty()) {
+      ++warned;
+      err << "refused: " << printable(sets[k].refusal) << '\n';
+    } else {
+      ++computed;
+    }
+  }
+
+  bool failed = false;
+  auto write = [&](std::optional<OutputFile>& file, auto text) {
+    if (!file) return;
+    try {
+      file->write(text(run, sets));
+      file->commit();
+    } catch (const OutputError& e) {
+      err << e.what() << '\n';
+      failed = true;
+    }
+  };
+  if (computed > 0) {
+    write(jsonFile, factorsJson);
+    write(csvFile, factorsCsv);
+    write(htmlFile, factorsHtml);
+  }
+  if (o.json != "-" && o.csv != "-" && o.html != "-") {
+    out << factorsTable(run, sets) << std::flush;
+    if (!out) {
+      err << "cannot write the table to standard output\n";
+      failed = true;
+    }
+  }
+  if (computed == 0) {
+    err << "no data set computed\n";
+    return kExitFault;
+  }
+  if (failed) return kExitFault;
+  return o.strict && warned > 0 ? kExitWarned : 0;
+}
+
+}  // namespace tcsum::complete
