@@ -87,7 +87,7 @@ bool dataSetOf(const DecayScheme& s, std::string& text, std::string& note) {
   set.omegak = static_cast<float>(s.omegaK);
   if (set.ex == 0.0f && !s.atomic.kLines.empty()) {
     double mean = 0.0;
-    for (const XrayLine& x : s.atomic.kLines) mean += x.share * x.energy;
+    for (const AtomicLine& x : s.atomic.kLines) mean += x.share * x.energy;
     set.ex = static_cast<float>(mean);
     set.omegak = static_cast<float>(s.atomic.omegaK);
   }
