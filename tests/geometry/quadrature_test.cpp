@@ -69,6 +69,27 @@ TEST(Rays, SlabTransmissionAlongEveryDirection) {
   EXPECT_NEAR(firstInteraction(rays, coefficients), exact, 1e-9 * exact);
 }
 
+TEST(Rays, SelfAbsorptionOfASlabSeenFaceOnFromFar) {
+  // A slab source of thickness t, a small opaque detector far away:
+  // (1 - exp(-mu t)) / (mu t) of the photons leave the slab towards it.
+  World w;
+  w.materials.push_back({"matrix", {{8, 1.0}}, 1.0});
+  w.materials.push_back({"detector", {{32, 1.0}}, 1.0});
+  double t = 2.0, mu = 0.7;
+  w.regions.push_back({0.0, 1.0, -t, 0.0, 0, false, false, "slab"});
+  w.regions.push_back({0.0, 1.0, 1000.0, 1001.0, 1, true, true, "active"});
+  SourcePiece slab{0.0, 1.0, -t, 0.0};
+  auto points = emissionPoints(std::span(&slab, 1), 6);
+  // Point by point, so that the distance of each point does not enter.
+  double ratio = 0.0;
+  for (const auto& p : points) {
+    Rays rays = castRays(w, p.r, p.z, {});
+    ratio += p.weight * firstInteraction(rays, std::vector<double>{mu, 1e9}) /
+             firstInteraction(rays, std::vector<double>{0.0, 1e9});
+  }
+  EXPECT_NEAR(ratio, (1.0 - std::exp(-mu * t)) / (mu * t), 1e-6);
+}
+
 TEST(EmissionPoints, WeightsAddUpAndFollowTheVolume) {
   std::vector<SourcePiece> pieces = {{0.0, 1.0, 0.0, 1.0}, {1.0, 2.0, 0.0, 1.0}};
   auto points = emissionPoints(pieces, 4);
