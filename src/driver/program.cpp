@@ -15,6 +15,7 @@
 #include "core/fatal.hpp"
 #include "input/input_file.hpp"
 #include "driver/run.hpp"
+#include "driver/efficiency_command.hpp"
 #include "html/page.hpp"
 #include "outputs/csv_writer.hpp"
 #include "outputs/digest.hpp"
@@ -244,6 +245,8 @@ int runEnsdf(const EnsdfRequest& request) {
 
 int main(int argc, char** argv) {
   if (argc > 1 && std::string_view(argv[1]) == "factors") return runFactorsCommand(argc - 1, argv + 1);
+  if (argc > 1 && std::string_view(argv[1]) == "efficiency")
+    return geometry::runEfficiency(argc - 1, argv + 1, std::cout, std::cerr);
   const Command command = parseCommandLine(argc, argv, std::cout, std::cerr);
   if (const int* status = std::get_if<int>(&command)) return *status;
   if (const auto* request = std::get_if<EnsdfRequest>(&command)) return runEnsdf(*request);

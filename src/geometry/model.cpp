@@ -1,0 +1,258 @@
+#include "geometry/model.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+namespace tcsum::geometry {
+
+std::size_t PreparedSource::rayCount() const {
+  std::size_t n = 0;
+  for (const Rays& r : rays) n += r.weight.size();
+  return n;
+}
+
+PreparedSource prepare(const Geometry& geometry, const Orders& orders) {
+  PreparedSource p;
+  p.materials = geometry.world.materials;
+  p.orders = orders;
+  p.points = emissionPoints(geometry.source, orders.volume);
+  p.rays.reserve(p.points.size());
+  for (const EmissionPoint& e : p.points) p.rays.push_back(castRays(geometry.world, e.r, e.z, orders));
+  return p;
+}
+
+std::vector<double> attenuations(const std::vector<Material>& materials, double energy) {
+  std::vector<double> mu;
+  mu.reserve(materials.size());
+  for (const Material& m : materials) mu.push_back(attenuation(m, energy));
+  return mu;
+}
+
+double pointTotal(const PreparedSource& source, std::size_t k, double energy) {
+  return firstInteraction(source.rays[k], attenuations(source.materials, energy));
+}
+
+double sourceTotal(const PreparedSource& source, double energy) {
+  std::vector<double> mu = attenuations(source.materials, energy);
+  double sum = 0.0;
+  for (std::size_t k = 0; k < source.points.size(); ++k)
+    sum += source.points[k].weight * firstInteraction(source.rays[k], mu);
+  return sum;
+}
+
+double LogLogCurve::at(double energy) const {
+  std::size_t n = logEnergy.size();
+  if (n == 1) return std::exp(logValue[0]);
+  double x = std::log(energy);
+  auto it = std::upper_bound(logEnergy.begin(), logEnergy.end(), x);
+  std::size_t hi = std::clamp<std::size_t>(static_cast<std::size_t>(it - logEnergy.begin()), 1, n - 1);
+  std::size_t lo = hi - 1;
+  double f = (x - logEnergy[lo]) / (logEnergy[hi] - logEnergy[lo]);
+  return std::exp(logValue[lo] + f * (logValue[hi] - logValue[lo]));
+}
+
+double LogLogCurve::lowest() const { return std::exp(logEnergy.front()); }
+double LogLogCurve::highest() const { return std::exp(logEnergy.back()); }
+
+namespace {
+
+[[noreturn]] void fileFault(const std::string& message, const std::string& path, std::size_t line) {
+  throw DescriptionError(message + ", file " + path + (line > 0 ? ", line " + std::to_string(line) : ""));
+}
+
+std::optional<double> decimal(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  double value = 0.0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+// The rows of a CSV file with the header HEADER (or, where OPTIONAL is
+// given, HEADER followed by it): numbers > 0, energies rising.
+std::vector<std::vector<double>> readTable(const std::string& path, const std::string& header,
+                                           const std::string& optional) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) fileFault("cannot read the file", path, 0);
+  std::string line;
+  std::size_t number = 0;
+  std::size_t columns = 0;
+  std::vector<std::vector<double>> rows;
+  while (std::getline(in, line)) {
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    if (columns == 0) {
+      if (line == header) columns = static_cast<std::size_t>(std::count(header.begin(), header.end(), ',')) + 1;
+      else if (!optional.empty() && line == header + "," + optional)
+        columns = static_cast<std::size_t>(std::count(header.begin(), header.end(), ',')) + 2;
+      else
+        fileFault("the header must be " + header + (optional.empty() ? "" : "[," + optional + "]"), path, number);
+      continue;
+    }
+    std::vector<double> row;
+    std::string_view rest = line;
+    for (;;) {
+      std::size_t comma = rest.find(',');
+      auto value = decimal(rest.substr(0, comma));
+      if (!value || !(*value > 0.0)) fileFault("not a number > 0: " + std::string(rest.substr(0, comma)), path, number);
+      row.push_back(*value);
+      if (comma == std::string_view::npos) break;
+      rest.remove_prefix(comma + 1);
+    }
+    if (row.size() != columns) fileFault("expected " + std::to_string(columns) + " fields", path, number);
+    if (!rows.empty() && !(row[0] > rows.back()[0])) fileFault("the energies must rise", path, number);
+    if (row.size() > 1 && row[1] > 1.0) fileFault("an efficiency above 1", path, number);
+    rows.push_back(std::move(row));
+  }
+  if (rows.empty()) fileFault("no data rows", path, number);
+  return rows;
+}
+
+}  // namespace
+
+std::vector<CalibrationPoint> readCalibration(const std::string& path) {
+  std::vector<CalibrationPoint> out;
+  for (const auto& row : readTable(path, "energy_keV,peak", "total")) {
+    CalibrationPoint p{row[0], row[1], std::nullopt};
+    if (row.size() > 2) p.total = row[2];
+    out.push_back(p);
+  }
+  return out;
+}
+
+std::vector<std::pair<double, double>> readPeakToTotal(const std::string& path) {
+  std::vector<std::pair<double, double>> out;
+  for (const auto& row : readTable(path, "energy_keV,peak_to_total", "")) out.emplace_back(row[0], row[1]);
+  return out;
+}
+
+PeakRule transferRule(const std::vector<CalibrationPoint>& calibration, const PreparedSource& reference,
+                      const std::string& describe) {
+  PeakRule rule;
+  rule.describe = describe;
+  bool totals = std::all_of(calibration.begin(), calibration.end(), [](const auto& p) { return p.total.has_value(); });
+  if (totals) rule.totalFactor.emplace();
+  for (const CalibrationPoint& p : calibration) {
+    double omega = sourceTotal(reference, p.energy);
+    if (!(omega > 0.0)) throw DescriptionError("the reference geometry sees no photons at the calibration energies");
+    rule.peakPerTotal.logEnergy.push_back(std::log(p.energy));
+    rule.peakPerTotal.logValue.push_back(std::log(p.peak / omega));
+    if (totals) {
+      rule.totalFactor->logEnergy.push_back(std::log(p.energy));
+      rule.totalFactor->logValue.push_back(std::log(*p.total / omega));
+    }
+  }
+  return rule;
+}
+
+PeakRule peakToTotalRule(const std::vector<std::pair<double, double>>& curve, const std::string& describe) {
+  PeakRule rule;
+  rule.describe = describe;
+  for (auto [e, pt] : curve) {
+    rule.peakPerTotal.logEnergy.push_back(std::log(e));
+    rule.peakPerTotal.logValue.push_back(std::log(pt));
+  }
+  return rule;
+}
+
+namespace {
+
+class ModelEfficiency final : public Efficiency {
+ public:
+  ModelEfficiency(std::shared_ptr<const PreparedSource> source, std::shared_ptr<const PeakRule> rule,
+                  std::optional<std::size_t> point)
+      : source_(std::move(source)), rule_(std::move(rule)), point_(point) {}
+
+  EfficiencyPair at(double energy) const override {
+    std::vector<double> mu = attenuations(source_->materials, energy);
+    double omega = 0.0;
+    if (point_) {
+      omega = firstInteraction(source_->rays[*point_], mu);
+    } else {
+      for (std::size_t k = 0; k < source_->points.size(); ++k)
+        omega += source_->points[k].weight * firstInteraction(source_->rays[k], mu);
+    }
+    EfficiencyPair e;
+    e.total = omega * (rule_->totalFactor ? rule_->totalFactor->at(energy) : 1.0) * totalScale_;
+    e.peak = omega * rule_->peakPerTotal.at(energy) * peakScale_;
+    return e;
+  }
+
+  std::size_t points() const override { return 1; }
+
+  std::unique_ptr<Efficiency> scaled(std::span<const double> total, std::span<const double> peak) const override {
+    auto copy = std::make_unique<ModelEfficiency>(*this);
+    copy->totalScale_ *= total[0];
+    copy->peakScale_ *= peak[0];
+    return copy;
+  }
+
+  std::string describe() const override {
+    std::string where = point_ ? "emission point " + std::to_string(*point_ + 1) + " of " +
+                                     std::to_string(source_->points.size())
+                               : "mean over " + std::to_string(source_->points.size()) + " emission points";
+    return "geometry model (" + where + "), peak " + rule_->describe;
+  }
+
+ private:
+  std::shared_ptr<const PreparedSource> source_;
+  std::shared_ptr<const PeakRule> rule_;
+  std::optional<std::size_t> point_;
+  double totalScale_ = 1.0;
+  double peakScale_ = 1.0;
+};
+
+}  // namespace
+
+std::shared_ptr<const Efficiency> modelEfficiency(std::shared_ptr<const PreparedSource> source,
+                                                  std::shared_ptr<const PeakRule> rule,
+                                                  std::optional<std::size_t> point) {
+  return std::make_shared<ModelEfficiency>(std::move(source), std::move(rule), point);
+}
+
+double Accuracy::maxRelative() const {
+  double worst = 0.0;
+  for (std::size_t k = 0; k < energies.size(); ++k)
+    if (refined[k] > 0.0) worst = std::max(worst, std::abs(total[k] - refined[k]) / refined[k]);
+  return worst;
+}
+
+Accuracy estimateAccuracy(const Geometry& geometry, const PreparedSource& source,
+                          const std::vector<double>& energies) {
+  PreparedSource fine = prepare(geometry, source.orders.doubled());
+  Accuracy a;
+  for (double e : energies) {
+    a.energies.push_back(e);
+    a.total.push_back(sourceTotal(source, e));
+    a.refined.push_back(sourceTotal(fine, e));
+  }
+  return a;
+}
+
+SampleEfficiency sourceEfficiency(const std::string& detectorFile, const std::string& sourceFile,
+                                  const Calibration& calibration, const Orders& orders) {
+  SampleEfficiency s;
+  s.geometry = loadGeometry(detectorFile, sourceFile);
+  s.sample = std::make_shared<const PreparedSource>(prepare(s.geometry, orders));
+  if (!calibration.peakToTotal.empty()) {
+    s.rule = std::make_shared<const PeakRule>(
+        peakToTotalRule(readPeakToTotal(calibration.peakToTotal), "from the peak-to-total curve " + calibration.peakToTotal));
+  } else {
+    Geometry reference = loadGeometry(detectorFile, calibration.geometryFile);
+    s.reference = std::make_shared<const PreparedSource>(prepare(reference, orders));
+    s.rule = std::make_shared<const PeakRule>(transferRule(
+        readCalibration(calibration.file), *s.reference,
+        "transferred from " + calibration.file + " in " + calibration.geometryFile));
+  }
+  for (std::size_t k = 0; k < s.sample->points.size(); ++k)
+    s.nodes.push_back({s.sample->points[k].weight, modelEfficiency(s.sample, s.rule, k)});
+  s.average = modelEfficiency(s.sample, s.rule);
+  return s;
+}
+
+}  // namespace tcsum::geometry
