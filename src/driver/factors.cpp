@@ -8,11 +8,25 @@
 #include <set>
 #include <utility>
 
-#include "driver/factors_command.hpp"
-#include "driver/factors.hpp"
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+
+#include "atomic/atomic.hpp"
+#include "complete/simulation.hpp"
+#include "core/fatal.hpp"
 #include "driver/classic_factors.hpp"
+#include "driver/factors.hpp"
+#include "driver/factors_command.hpp"
 #include "efficiency/loglog_table.hpp"
+#include "ensdf/command.hpp"
+#include "ensdf/dataset.hpp"
+#include "ensdf/scheme.hpp"
 #include "ensdf/writer.hpp"
+#include "input/decay_scheme.hpp"
+#include "input/input_file.hpp"
+#include "input/reader.hpp"
+#include "model/classic.hpp"
 
 namespace tcsum {
 
@@ -135,12 +149,134 @@ std::vector<std::optional<double>> classicBeside(const DecayScheme& scheme,
   return out;
 }
 
+namespace {
+
+// An ENSDF file of one mass number is some 10 MB at most; anything far
+// larger is not one (a device, a disk image) and is refused, not read.
+constexpr std::streamoff kLargestEnsdfFile = 256LL << 20;
+
+std::string ensdfText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read ENSDF file " + quoted(path));
+  std::string text;
+  char block[1 << 16];
+  while (in.read(block, sizeof block) || in.gcount() > 0) {
+    text.append(block, static_cast<std::size_t>(in.gcount()));
+    if (static_cast<std::streamoff>(text.size()) > kLargestEnsdfFile)
+      throw std::runtime_error("ENSDF file " + quoted(path) + " is larger than 256 MB: not an ENSDF file");
+  }
+  if (in.bad()) throw std::runtime_error("cannot read ENSDF file " + quoted(path));
+  return text;
+}
+
+std::string placeOf(const ensdf::DataSet& set, int line) {
+  return set.file + ":" + std::to_string(line) + ": " + set.dsid + ": ";
+}
+
+// The decay data sets of FILES whose parent is one of NUCLIDES, as schemes
+// with the daughter's x-rays from the atomic data.
+std::vector<complete::LoadedScheme> ensdfSchemes(const std::vector<std::string>& files,
+                                                 const std::vector<std::string>& nuclides,
+                                                 double isomerThreshold) {
+  const bool all = std::find(nuclides.begin(), nuclides.end(), "all") != nuclides.end();
+  ensdf::Settings settings;
+  settings.isomerThreshold = isomerThreshold;
+  std::vector<complete::LoadedScheme> out;
+  for (const std::string& file : files) {
+    for (const ensdf::DataSet& set : ensdf::readDataSets(ensdfText(file), file)) {
+      const bool wanted =
+          all || std::any_of(nuclides.begin(), nuclides.end(),
+                             [&](const std::string& n) { return ensdf::matchesNuclide(set, n); });
+      if (!wanted) continue;
+      ensdf::SchemeBuild build = ensdf::buildScheme(set, settings);
+      complete::LoadedScheme loaded;
+      for (const ensdf::Warning& w : build.warnings) {
+        // The complete model counts the annihilation radiation that the
+        // converter's warning says a data file leaves out.
+        if (w.kind == ensdf::WarningKind::BetaPlus) continue;
+        loaded.warnings.push_back(placeOf(set, w.line) + w.text);
+      }
+      if (build.refusal != ensdf::RefusalKind::None) {
+        loaded.refusal = placeOf(set, set.line) + build.reason;
+        loaded.scheme = std::move(build.scheme);
+        out.push_back(std::move(loaded));
+        continue;
+      }
+      loaded.scheme = std::move(build.scheme);
+      if (loaded.scheme.daughterZ > 0) loaded.scheme.atomic = atomic::atomicData(loaded.scheme.daughterZ);
+      out.push_back(std::move(loaded));
+    }
+  }
+  return out;
+}
+
+// The data sets of a data file as schemes: a single K x-ray line at E(X)
+// with OMEGAK, no half-lives, no positrons.
+std::vector<complete::LoadedScheme> dataFileSchemes(const std::string& path) {
+  try {
+    auto store = std::make_unique<Store>();
+    Store& s = *store;
+    InputFile in(path);
+    DataFile file(in.stream());
+    readEfficiencyBlock(file, s);
+    std::vector<complete::LoadedScheme> out;
+    std::vector<LevelRecord> levels;
+    std::vector<TransitionRecord> transitions;
+    for (;;) {
+      readHeader(file, s);
+      if (isEndMarker(s.DSNAME)) break;
+      DataSetResult header;
+      takeHeader(s, header);
+      const int32_t headerRecord = s.headerRecord;
+      readLevelRecords(file, levels);
+      readTransitionRecords(file, transitions);
+      complete::LoadedScheme loaded;
+      loaded.scheme = decaySchemeOf(header, headerRecord, levels, transitions);
+      loaded.scheme.source = path;
+      loaded.scheme.atomic.omegaK = loaded.scheme.omegaK;
+      if (loaded.scheme.xrayEnergy > 0.0)
+        loaded.scheme.atomic.kLines = {{"K", loaded.scheme.xrayEnergy, 1.0}};
+      out.push_back(std::move(loaded));
+    }
+    return out;
+  } catch (const RunStop& stop) {
+    throw std::runtime_error(formatDiagnostic(stop.diagnostic(), path));
+  }
+}
+
+std::vector<std::optional<complete::SimulatedFactor>> simulatedFactors(
+    const DecayScheme& scheme, const SourceEfficiency& source, const complete::Settings& settings,
+    const complete::Result& result, const complete::SimulationSettings& simulation,
+    unsigned threads) {
+  const complete::Simulation sim =
+      complete::simulate(scheme, source, settings, simulation.decays, simulation.seed, threads);
+  std::vector<std::optional<complete::SimulatedFactor>> out(result.lines.size());
+  // The simulation computes the same lines in the same order as the exact
+  // result it carries; match them by kind and energy all the same.
+  for (std::size_t k = 0; k < result.lines.size(); ++k) {
+    for (std::size_t j = 0; j < sim.computed.lines.size() && j < sim.lines.size(); ++j) {
+      const LineResult& a = result.lines[k];
+      const LineResult& b = sim.computed.lines[j];
+      if (a.kind == b.kind && a.energy == b.energy && a.label == b.label) {
+        if (std::isfinite(sim.lines[j].factor) && sim.lines[j].factor > 0.0)
+          out[k] = complete::SimulatedFactor{sim.lines[j].factor, sim.lines[j].factorUncertainty};
+        break;
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 int runFactorsCommand(int argc, char** argv) {
   const auto parsed = complete::parseFactorsCommandLine(argc, argv, std::cout, std::cerr);
   if (const int* status = std::get_if<int>(&parsed)) return *status;
-  // The readers of the decay data and the model are passed here as they
-  // become part of the program; until then the command says what it lacks.
   complete::FactorsServices services;
+  services.ensdf = ensdfSchemes;
+  services.dataFile = dataFileSchemes;
+  services.compute = complete::compute;
+  services.simulate = simulatedFactors;
   services.classic = classicBeside;
   return complete::runFactors(std::get<complete::FactorsOptions>(parsed), services, std::cout,
                               std::cerr);
