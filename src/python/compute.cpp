@@ -13,7 +13,7 @@
 #include "check/warnings.hpp"
 #include "core/fatal.hpp"
 #include "core/store.hpp"
-#include "driver/input_file.hpp"
+#include "input/input_file.hpp"
 #include "driver/run.hpp"
 #include "python/errors.hpp"
 #include "python/result.hpp"

@@ -179,7 +179,7 @@ AtomicData atomicOf(const py::dict& d) {
   if (!(a.omegaK >= 0.0 && a.omegaK <= 1.0) || !(a.omegaL >= 0.0 && a.omegaL <= 1.0))
     throw ModuleError("xrays: the fluorescence yields must lie in 0 ... 1");
   double shares = 0.0;
-  for (const XrayLine& l : a.kLines) {
+  for (const AtomicLine& l : a.kLines) {
     if (!(l.energy > 0.0) || !(l.share >= 0.0)) throw ModuleError("xrays: K line " + l.label + " has no positive energy and share");
     shares += l.share;
   }
@@ -190,7 +190,7 @@ AtomicData atomicOf(const py::dict& d) {
 
 py::dict atomicDict(const AtomicData& a) {
   py::list lines;
-  for (const XrayLine& l : a.kLines)
+  for (const AtomicLine& l : a.kLines)
     lines.append(py::make_tuple(l.label, l.energy, l.share));
   return py::dict("omega_k"_a = a.omegaK, "k_lines"_a = lines, "omega_l"_a = a.omegaL,
                   "l_energy_keV"_a = a.lEnergy);

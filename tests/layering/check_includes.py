@@ -33,8 +33,10 @@ LAYERS = [
     ["html"],
     # the command line
     ["cli"],
-    # the program and the Python module on top
-    ["driver", "python"],
+    # the program
+    ["driver"],
+    # the Python module, on the program's run
+    ["python"],
 ]
 
 INCLUDE = re.compile(r'^[ \t]*#[ \t]*include[ \t]*"([^"]+)"', re.MULTILINE)
