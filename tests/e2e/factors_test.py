@@ -69,8 +69,11 @@ def main(program, schema_path, ensdf_dir):
 
         by_parent = {d["parent"]: d for d in document["datasets"]}
         co60, na22 = by_parent["CO-60"], by_parent["NA-22"]
-        sums = [l["energy_keV"] for l in co60["lines"] if l["kind"] == "sum"]
-        assert any(abs(e - 2505.7) < 0.5 for e in sums), sums
+        # Co-60's sum peak at 2505.7 keV falls on the evaluated 2505.7 keV gamma
+        # (2e-6 %): its peak is then that line's, counted almost wholly by summing.
+        sums = [l for l in co60["lines"] if abs(l["energy_keV"] - 2505.7) < 0.5 and
+                (l["kind"] == "sum" or l["rate_percent"] > 1000 * l["rate0_percent"])]
+        assert sums, co60["lines"]
         sums = [l["energy_keV"] for l in na22["lines"] if l["kind"] == "sum"]
         assert any(abs(e - 1785.5) < 0.5 for e in sums), sums
         assert any(l["kind"] == "annihilation" for l in na22["lines"])
