@@ -86,7 +86,8 @@ TEST(Database, EveryDecayDataSetConvertsAndRunsOrIsRefused) {
   EXPECT_EQ(all.size(), 4437u);
 #ifdef NDEBUG
   if (!kSanitized) {
-    EXPECT_LT(seconds, 2.0);
+    // A bound for a pathological slowdown, not a benchmark: the machine may be busy.
+    EXPECT_LT(seconds, 10.0);
   }
 #endif
 
