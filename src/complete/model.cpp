@@ -293,15 +293,25 @@ Prepared prepare(const DecayScheme& scheme, const Settings& settings) {
   // Transitions: each with its gamma ray and conversion.
   std::vector<double> out(n, 0.0);  // the data's intensity out of each level, per decay
   int32_t skipped = 0;
-  for (const SchemeTransition& st : scheme.transitions) {
-    const bool valid = st.upper > st.lower && st.lower >= 0 &&
-                       static_cast<std::size_t>(st.upper) < n && std::isfinite(st.gamma) &&
-                       st.gamma > 0.0 && std::isfinite(st.alpha) && st.alpha >= 0.0 &&
-                       st.alphaK >= 0.0 && st.alphaK <= st.alpha && std::isfinite(st.energy) &&
-                       st.energy > 0.0;
+  int32_t raised = 0;
+  for (const SchemeTransition& given : scheme.transitions) {
+    const double shells = given.alphaK + (given.alphaL ? *given.alphaL : 0.0);
+    const bool valid = given.upper > given.lower && given.lower >= 0 &&
+                       static_cast<std::size_t>(given.upper) < n && std::isfinite(given.gamma) &&
+                       given.gamma > 0.0 && std::isfinite(given.alpha) && given.alpha >= 0.0 &&
+                       std::isfinite(shells) && given.alphaK >= 0.0 && shells >= 0.0 &&
+                       std::isfinite(given.energy) && given.energy > 0.0;
     if (!valid) {
       ++skipped;
       continue;
+    }
+    // Evaluations often give the K (and L) coefficients without the total;
+    // the total is then at least their sum, which is taken, rather than
+    // leaving the transition (often a strong line) out.
+    SchemeTransition st = given;
+    if (st.alpha < shells) {
+      st.alpha = shells;
+      ++raised;
     }
     Transition t;
     t.upper = st.upper, t.lower = st.lower;
@@ -327,6 +337,10 @@ Prepared prepare(const DecayScheme& scheme, const Settings& settings) {
         static_cast<int32_t>(m.transitions.size()));
     m.transitions.push_back(std::move(t));
   }
+  if (raised > 0)
+    m.warnings.push_back(std::to_string(raised) +
+                         " transitions with a total conversion coefficient below the sum of "
+                         "its K and L coefficients (often none given): the sum taken");
   if (skipped > 0)
     m.warnings.push_back(std::to_string(skipped) +
                          " transitions left out: no gamma intensity, or levels, energy or "

@@ -1,10 +1,10 @@
-# Whether the Python module is built: TCSUM_PYTHON asks for it; it is built
+# Whether the Python module is built: TCSUM_WITH_PYTHON asks for it; it is built
 # when pybind11 and the headers of a Python 3 interpreter are found, and not
 # in a sanitizer or fuzz build (an uninstrumented interpreter cannot load an
 # instrumented module). Sets TCSUM_PYTHON_MODULE, and position-independent
 # code for every library so the module can link them.
 set(TCSUM_PYTHON_MODULE OFF)
-if(TCSUM_PYTHON)
+if(TCSUM_WITH_PYTHON)
   if(TCSUM_FUZZ OR CMAKE_CXX_FLAGS MATCHES "-fsanitize")
     message(STATUS "Python module: left out of a sanitizer build")
   else()

@@ -92,6 +92,27 @@ TEST(CompleteModel, ConversionWithKAndLXrays) {
   EXPECT_NEAR(l.factor, 1.0 / (1.0 - tot(1200)), kTight);
 }
 
+// Evaluated data often give KC without CC: the transition (here the only
+// one below the fed level) stays, with the total taken as the K coefficient,
+// and the run says so.
+TEST(CompleteModel, KCoefficientWithoutTotalKeepsTheTransition) {
+  AtomicData atomic;
+  atomic.omegaK = 0.5;
+  atomic.kLines = {{"Ka1", 40.0, 1.0}};
+  const double alphaK = 0.25;
+  const Result r = compute(
+      makeScheme({{0}, {846.8}, {2085.1, 100}}, {{2, 1, 100, 0.0, 0.0}, {1, 0, 100, 0.0, alphaK}},
+                 atomic),
+      pointSource(), {});
+  const double pg = 1.0 / (1.0 + alphaK);
+  EXPECT_NEAR(gamma(r, 846.8).emission, 100.0 * pg, kTight);
+  EXPECT_NEAR(gamma(r, 1238.3).factor, 1.0 / (1.0 - pg * tot(846.8) - alphaK * pg * 0.5 * tot(40)),
+              kTight);
+  bool said = false;
+  for (const std::string& w : r.warnings) said = said || w.find("the sum taken") != std::string::npos;
+  EXPECT_TRUE(said);
+}
+
 TEST(CompleteModel, KCaptureXraysAndTheGroupAsOneCount) {
   AtomicData atomic;
   atomic.omegaK = 0.9;
