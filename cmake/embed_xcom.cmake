@@ -8,7 +8,7 @@ string(APPEND text "#include \"geometry/xcom_data.hpp\"\n\nnamespace tcsum::geom
 string(APPEND text "std::string_view xcomElementList() {\n  return R\"xcom(")
 file(READ ${DATA_DIR}/elements.csv content)
 string(APPEND text "${content})xcom\";\n}\n\n")
-string(APPEND text "std::span<const XcomFile> xcomElementFiles() {\n  static constexpr XcomFile files[] = {\n")
+string(APPEND text "std::span<const XcomFile> xcomElementFiles() {\n  static const XcomFile files[] = {\n")
 foreach(name IN LISTS element_files)
   file(READ ${DATA_DIR}/${name} content)
   string(APPEND text "    {\"${name}\", R\"xcom(${content})xcom\"},\n")

@@ -66,7 +66,8 @@ class Description {
   // Every key of TABLE is one of KEYS: a misspelt key is an error, not ignored.
   void only(const toml::table& t, const char* name, std::initializer_list<const char*> keys) const {
     for (const auto& [key, node] : t) {
-      bool known = std::any_of(keys.begin(), keys.end(), [&](const char* k) { return key.str() == k; });
+      const std::string_view given = key.str();
+      bool known = std::any_of(keys.begin(), keys.end(), [&](const char* k) { return given == k; });
       if (!known) fail("unknown key " + std::string(key.str()) + " in [" + name + "]", node);
     }
   }
