@@ -26,14 +26,14 @@ double lnEfficiency(const std::vector<double>& c, double lnE) {
 
 }  // namespace
 
-LogPolynomialCurve::LogPolynomialCurve(CurveSpec spec, std::string source)
-    : spec_(std::move(spec)), source_(std::move(source)) {}
+LogPolynomialCurve::LogPolynomialCurve(CurveTerms terms, std::string source)
+    : terms_(std::move(terms)), source_(std::move(source)) {}
 
 EfficiencyPair LogPolynomialCurve::unbounded(double energy) const {
   if (!(energy > 0.0)) return {0.0, 0.0};
-  const double lnE = std::log(spec_.mev ? energy / 1000.0 : energy);
-  return {spec_.totalScale * std::exp(lnEfficiency(spec_.total, lnE)),
-          spec_.peakScale * std::exp(lnEfficiency(spec_.peak, lnE))};
+  const double lnE = std::log(terms_.mev ? energy / 1000.0 : energy);
+  return {terms_.totalScale * std::exp(lnEfficiency(terms_.total, lnE)),
+          terms_.peakScale * std::exp(lnEfficiency(terms_.peak, lnE))};
 }
 
 EfficiencyPair LogPolynomialCurve::at(double energy) const {
@@ -45,18 +45,18 @@ EfficiencyPair LogPolynomialCurve::at(double energy) const {
 
 std::unique_ptr<Efficiency> LogPolynomialCurve::scaled(std::span<const double> total,
                                                        std::span<const double> peak) const {
-  CurveSpec spec = spec_;
-  spec.totalScale *= total[0];
-  spec.peakScale *= peak[0];
-  return std::make_unique<LogPolynomialCurve>(std::move(spec), source_);
+  CurveTerms terms = terms_;
+  terms.totalScale *= total[0];
+  terms.peakScale *= peak[0];
+  return std::make_unique<LogPolynomialCurve>(std::move(terms), source_);
 }
 
 std::string LogPolynomialCurve::describe() const {
   std::string text = "efficiency curve " + source_ + " (ln eps = sum c_i (ln E)^i, E in " +
-                     (spec_.mev ? "MeV" : "keV") + ", " + std::to_string(spec_.total.size()) +
-                     " total and " + std::to_string(spec_.peak.size()) + " peak coefficients";
-  if (spec_.range)
-    text += ", fitted " + numberText(spec_.range->first) + " to " + numberText(spec_.range->second) +
+                     (terms_.mev ? "MeV" : "keV") + ", " + std::to_string(terms_.total.size()) +
+                     " total and " + std::to_string(terms_.peak.size()) + " peak coefficients";
+  if (terms_.range)
+    text += ", fitted " + numberText(terms_.range->first) + " to " + numberText(terms_.range->second) +
             " keV";
   return text + ")";
 }
@@ -65,7 +65,7 @@ std::vector<std::string> LogPolynomialCurve::findings(std::span<const double> en
   std::vector<std::string> out;
   std::string outside, bounded;
   for (double e : energies) {
-    if (spec_.range && (e < spec_.range->first || e > spec_.range->second))
+    if (terms_.range && (e < terms_.range->first || e > terms_.range->second))
       outside += (outside.empty() ? "" : ", ") + numberText(e);
     const EfficiencyPair raw = unbounded(e);
     if (raw.total > 1.0 || raw.peak > std::min(raw.total, 1.0))
@@ -74,7 +74,7 @@ std::vector<std::string> LogPolynomialCurve::findings(std::span<const double> en
   }
   if (!outside.empty())
     out.push_back("efficiency curve " + source_ + ": energies outside its range " +
-                  numberText(spec_.range->first) + " to " + numberText(spec_.range->second) +
+                  numberText(terms_.range->first) + " to " + numberText(terms_.range->second) +
                   " keV, the fit extrapolated: " + outside + " keV");
   if (!bounded.empty())
     out.push_back("efficiency curve " + source_ +
@@ -95,7 +95,7 @@ LogPolynomialCurve parseEfficiencyCurve(std::string_view text, const std::string
     std::replace(what.begin(), what.end(), '\n', ' ');
     refuse(e.source(), "not a TOML file: " + what);
   }
-  CurveSpec spec;
+  CurveTerms terms;
   for (auto&& [key, node] : doc) {
     const std::string k(key.str());
     if (k != "energy_unit" && k != "energy_range" && k != "total" && k != "peak")
@@ -107,9 +107,9 @@ LogPolynomialCurve parseEfficiencyCurve(std::string_view text, const std::string
     const std::optional<std::string> u = unit->value<std::string>();
     if (!u || (*u != "keV" && *u != "MeV"))
       refuse(unit->source(), "energy_unit must be \"keV\" or \"MeV\"");
-    spec.mev = *u == "MeV";
+    terms.mev = *u == "MeV";
   }
-  const double toKeV = spec.mev ? 1000.0 : 1.0;
+  const double toKeV = terms.mev ? 1000.0 : 1.0;
   if (const toml::node* range = doc.get("energy_range")) {
     const toml::array* a = range->as_array();
     std::optional<double> lo, hi;
@@ -119,7 +119,7 @@ LogPolynomialCurve parseEfficiencyCurve(std::string_view text, const std::string
     }
     if (!lo || !hi || !(*lo > 0.0) || !(*hi > *lo) || !std::isfinite(*hi))
       refuse(range->source(), "energy_range must be two ascending positive energies, [low, high]");
-    spec.range = std::pair{*lo * toKeV, *hi * toKeV};
+    terms.range = std::pair{*lo * toKeV, *hi * toKeV};
   }
   auto coefficients = [&](const char* section, std::vector<double>& out) {
     const toml::node* node = doc.get(section);
@@ -143,24 +143,24 @@ LogPolynomialCurve parseEfficiencyCurve(std::string_view text, const std::string
       out.push_back(*x);
     }
   };
-  coefficients("total", spec.total);
-  coefficients("peak", spec.peak);
-  LogPolynomialCurve curve(std::move(spec), name);
+  coefficients("total", terms.total);
+  coefficients("peak", terms.peak);
+  LogPolynomialCurve curve(std::move(terms), name);
   // Where the fit holds (100 to 2000 keV when the file does not say), the
   // efficiencies must be fractions: a curve giving more than 1 there was
   // fitted to percent or to counts.
   {
-    const auto [lo, hi] = curve.spec().range.value_or(std::pair{100.0, 2000.0});
+    const auto [lo, hi] = curve.terms().range.value_or(std::pair{100.0, 2000.0});
     for (int k = 0; k <= 100; ++k) {
       const double e = lo * std::pow(hi / lo, k / 100.0);
       const EfficiencyPair raw = [&] {
-        const double lnE = std::log(curve.spec().mev ? e / 1000.0 : e);
-        return EfficiencyPair{std::exp(lnEfficiency(curve.spec().total, lnE)),
-                              std::exp(lnEfficiency(curve.spec().peak, lnE))};
+        const double lnE = std::log(curve.terms().mev ? e / 1000.0 : e);
+        return EfficiencyPair{std::exp(lnEfficiency(curve.terms().total, lnE)),
+                              std::exp(lnEfficiency(curve.terms().peak, lnE))};
       }();
       if (!(raw.total <= 1.0) || !(raw.peak <= 1.0))
         refuse(doc.source(), "the curve gives an efficiency above 1 at " + numberText(e) +
-                                 " keV inside " + (curve.spec().range ? "energy_range" : "100 to 2000 keV") + " (total " + numberText(raw.total) +
+                                 " keV inside " + (curve.terms().range ? "energy_range" : "100 to 2000 keV") + " (total " + numberText(raw.total) +
                                  ", peak " + numberText(raw.peak) +
                                  "): it looks like percent or counts; fit fractions");
     }

@@ -29,7 +29,7 @@ namespace tcsum::efficiency {
 
 inline constexpr std::size_t kMaxCurveCoefficients = 10;
 
-struct CurveSpec {
+struct CurveTerms {
   std::vector<double> total;  // c_0 .. c_{n-1}
   std::vector<double> peak;
   bool mev = false;           // the coefficients take ln(E / MeV)
@@ -40,7 +40,7 @@ struct CurveSpec {
 
 class LogPolynomialCurve final : public Efficiency {
  public:
-  LogPolynomialCurve(CurveSpec spec, std::string source);
+  LogPolynomialCurve(CurveTerms terms, std::string source);
 
   EfficiencyPair at(double energy) const override;
   std::size_t points() const override { return 1; }
@@ -51,11 +51,11 @@ class LogPolynomialCurve final : public Efficiency {
   // One text per finding over ENERGIES (keV): outside the range, an
   // efficiency bounded.
   std::vector<std::string> findings(std::span<const double> energies) const;
-  const CurveSpec& spec() const { return spec_; }
+  const CurveTerms& terms() const { return terms_; }
 
  private:
   EfficiencyPair unbounded(double energy) const;
-  CurveSpec spec_;
+  CurveTerms terms_;
   std::string source_;
 };
 

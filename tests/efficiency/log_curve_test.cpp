@@ -41,7 +41,7 @@ TEST(EfficiencyCurve, TakesMeVWhenTheFileSaysSoAndNamesItsFindings) {
       "c.toml");
   EXPECT_NEAR(c.at(500.0).total, std::exp(-1.6 - 0.3 * std::log(0.5)), 1e-15);
   EXPECT_NEAR(c.at(500.0).peak, std::exp(-3.0 - 0.5 * std::log(0.5)), 1e-15);
-  EXPECT_EQ(c.spec().range->first, 50.0);
+  EXPECT_EQ(c.terms().range->first, 50.0);
   const std::vector<double> energies{40.0, 500.0, 2500.0};
   const auto findings = c.findings(energies);
   ASSERT_EQ(findings.size(), 1u);
