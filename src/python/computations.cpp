@@ -1,4 +1,4 @@
-#include "python/compute.hpp"
+#include "python/bindings.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -15,8 +15,6 @@
 #include "core/store.hpp"
 #include "input/input_file.hpp"
 #include "driver/run.hpp"
-#include "python/errors.hpp"
-#include "python/result.hpp"
 #include "uncertainty/propagation.hpp"
 
 namespace py = pybind11;

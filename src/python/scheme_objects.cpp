@@ -1,4 +1,4 @@
-#include "python/scheme.hpp"
+#include "python/bindings.hpp"
 
 #include <cmath>
 #include <cstdint>
@@ -9,7 +9,6 @@
 #include <pybind11/stl.h>
 
 #include "core/scheme.hpp"
-#include "python/errors.hpp"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
