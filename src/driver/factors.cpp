@@ -118,16 +118,23 @@ bool dataSetOf(const DecayScheme& s, std::string& text, std::string& note) {
 
 }  // namespace
 
+std::string classicDataFile(const DecayScheme& scheme, const Efficiency& efficiency,
+                            const complete::Result& result, std::string& note) {
+  std::string block, dataSet;
+  if (!dataSetOf(scheme, dataSet, note) || !efficiencyBlock(efficiency, result, block, note))
+    return {};
+  return block + dataSet + std::string(ensdf::kEndMarker);
+}
+
 std::vector<std::optional<double>> classicBeside(const DecayScheme& scheme,
                                                  const Efficiency& efficiency,
                                                  const complete::Result& result,
                                                  std::string& note) {
-  std::string block, dataSet;
-  if (!dataSetOf(scheme, dataSet, note) || !efficiencyBlock(efficiency, result, block, note))
-    return {};
+  const std::string dataFile = classicDataFile(scheme, efficiency, result, note);
+  if (dataFile.empty()) return {};
   std::vector<ClassicLineFactor> classic;
   try {
-    classic = classicFactors(block + dataSet + std::string(ensdf::kEndMarker));
+    classic = classicFactors(dataFile);
   } catch (const std::exception& e) {
     note = std::string("the classic run stopped: ") + e.what();
     return {};
@@ -269,17 +276,21 @@ std::vector<std::optional<complete::SimulatedFactor>> simulatedFactors(
 
 }  // namespace
 
-int runFactorsCommand(int argc, char** argv) {
-  const auto parsed = complete::parseFactorsCommandLine(argc, argv, std::cout, std::cerr);
-  if (const int* status = std::get_if<int>(&parsed)) return *status;
+complete::FactorsServices factorsServices() {
   complete::FactorsServices services;
   services.ensdf = ensdfSchemes;
   services.dataFile = dataFileSchemes;
   services.compute = complete::compute;
   services.simulate = simulatedFactors;
   services.classic = classicBeside;
-  return complete::runFactors(std::get<complete::FactorsOptions>(parsed), services, std::cout,
-                              std::cerr);
+  return services;
+}
+
+int runFactorsCommand(int argc, char** argv) {
+  const auto parsed = complete::parseFactorsCommandLine(argc, argv, std::cout, std::cerr);
+  if (const int* status = std::get_if<int>(&parsed)) return *status;
+  return complete::runFactors(std::get<complete::FactorsOptions>(parsed), factorsServices(),
+                              std::cout, std::cerr);
 }
 
 }  // namespace tcsum

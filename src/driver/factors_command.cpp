@@ -101,7 +101,8 @@ std::string printable(std::string_view text) {
   return out;
 }
 
-// The files of the --ensdf paths: a folder's regular files in name order.
+}  // namespace
+
 std::vector<std::string> expandPaths(const std::vector<std::string>& paths) {
   std::vector<std::string> files;
   for (const std::string& path : paths) {
@@ -120,6 +121,8 @@ std::vector<std::string> expandPaths(const std::vector<std::string>& paths) {
   }
   return files;
 }
+
+namespace {
 
 struct LoadedEfficiency {
   std::shared_ptr<const Efficiency> efficiency;
@@ -156,7 +159,8 @@ LineKey keyOf(const LineResult& line) {
           std::round(line.energy * 1000.0)};
 }
 
-// The factors of every line over the samples of the uncertainty run.
+}  // namespace
+
 std::vector<std::optional<FactorStatistics>> uncertaintyOf(
     const DataSetFactors& set, const Efficiency& efficiency, const Settings& settings,
     const UncertaintySettings& u, const FactorsServices& services) {
@@ -187,6 +191,8 @@ std::vector<std::optional<FactorStatistics>> uncertaintyOf(
   }
   return out;
 }
+
+namespace {
 
 bool sameFile(const std::string& a, const std::string& b) {
   std::error_code e1, e2;
