@@ -81,6 +81,9 @@ struct EfficiencyObject {
   std::function<std::vector<std::string>(std::span<const double> energies)> findings;
 };
 
+// A time given as seconds or as a text such as "1 us".
+double secondsOf(const pybind11::object& time);
+
 // The parts of the module, in the order the module defines them.
 void defineErrors(pybind11::module_& m);
 void defineResult(pybind11::module_& m);

@@ -13,6 +13,7 @@ PYBIND11_MODULE(tcsum, m) {
   m.attr("__version__") = TCSUM_VERSION;
   tcsum::python::defineErrors(m);
   tcsum::python::defineResult(m);
+  tcsum::python::defineEfficiency(m);
   tcsum::python::defineScheme(m);
   tcsum::python::defineCompute(m);
 }
