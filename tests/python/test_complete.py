@@ -141,6 +141,20 @@ def test_ensdf_nuclides_match_the_factors_command(nuclide, files, tmp_path):
             assert_same_lines(data_set, result, classic)
 
 
+@pytest.mark.parametrize("mass", ["022", "060", "133", "166"])
+def test_every_decay_data_set_of_a_mass_matches_the_factors_command(mass, files, tmp_path):
+    path = ENSDF / f"ensdf.{mass}"
+    if not path.exists():
+        pytest.skip("../shared/ensdf not present")
+    expected = factors_json(tmp_path, "--ensdf", path, "--nuclide", "all", "--efficiency",
+                            files / "table.csv")
+    efficiency = tcsum.Efficiency.from_csv(str(files / "table.csv"))
+    schemes = quietly(tcsum.DecayScheme.from_ensdf, path, "all")
+    assert [s.dsid for s in schemes] == [d["dsid"] for d in expected]
+    for scheme, data_set in zip(schemes, expected):
+        assert_same_lines(data_set, quietly(tcsum.compute, scheme, efficiency))
+
+
 def test_settings_and_uncertainty_match_the_factors_command(files, tmp_path):
     path = ENSDF / "nuclides" / "NA22_EC.ens"
     if not path.exists():
