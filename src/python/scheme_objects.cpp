@@ -273,6 +273,10 @@ std::vector<DecayScheme> fromDataFile(const std::string& path) {
     py::gil_scoped_release free;
     loaded = factorsServices().dataFile(path);
   }
+  if (!loaded.empty())
+    loaded.front().warnings.push_back(
+        path + ": a data file holds neither half-lives nor positrons: every level is taken as "
+               "prompt and no annihilation radiation is counted");
   return schemesRead(std::move(loaded), " in " + path);
 }
 
