@@ -8,6 +8,7 @@
 
 #include <pybind11/stl.h>
 
+#include "atomic/atomic.hpp"
 #include "complete/model.hpp"
 #include "core/scheme.hpp"
 #include "driver/factors.hpp"
@@ -208,6 +209,8 @@ DecayScheme fromLists(const py::sequence& levels, const py::sequence& transition
   s.parent = parent;
   s.decayMode = decayMode;
   s.electronCapture = decayMode == "EC" || decayMode == "B+";
+  if (daughterZ < 0 || daughterZ > 110)
+    throw ModuleError("daughter_z: " + std::to_string(daughterZ) + " is no element");
   s.daughterZ = daughterZ;
   s.source = "<lists>";
   for (std::size_t k = 0; k < levels.size(); ++k)
@@ -222,7 +225,11 @@ DecayScheme fromLists(const py::sequence& levels, const py::sequence& transition
     throw ModuleError("level 0: the first level is the ground state, at 0 keV");
   for (std::size_t k = 0; k < transitions.size(); ++k)
     s.transitions.push_back(transitionOf(transitions[k], k, s));
-  if (xrays) s.atomic = atomicOf(*xrays);
+  if (xrays) {
+    s.atomic = atomicOf(*xrays);
+  } else if (daughterZ > 0) {
+    s.atomic = atomic::atomicData(daughterZ);
+  }
   return s;
 }
 
@@ -315,7 +322,9 @@ void defineScheme(py::module_& m) {
            "difference), alpha, alpha_k, alpha_l (conversion coefficients).\n"
            "decay_mode: \"B-\", \"EC\", \"B+\", \"IT\"; daughter_z: the daughter's atomic number.\n"
            "xrays: the daughter's x-rays, a dict with omega_k, k_lines (a list of (label, "
-           "energy_keV, share)), omega_l, l_energy_keV.")
+           "energy_keV, share)), omega_l, l_energy_keV; default: those of the element "
+           "daughter_z from the atomic data, as for ENSDF (none when daughter_z is 0; {} "
+           "for none).")
       .def_static("from_ensdf", &fromEnsdf, "paths"_a, "nuclide"_a, py::kw_only(),
                   "isomer_threshold"_a = 1e-6,
                   "The decay data sets of the parent NUCLIDE (Eu-152, EU152, 152EU, HO166M; "

@@ -258,6 +258,25 @@ def test_ensdf_reading_faults_and_warnings(tmp_path):
     assert all(issubclass(w.category, tcsum.TcsumWarning) for w in caught)
 
 
+def test_a_scheme_rebuilt_from_its_own_lists_computes_the_same(files):
+    folder = ENSDF / "nuclides"
+    if not folder.exists():
+        pytest.skip("../shared/ensdf not present")
+    efficiency = tcsum.Efficiency.from_csv(str(files / "table.csv"))
+    for nuclide in ("Co-60", "Na-22", "Eu-152", "Se-75"):
+        for read in quietly(tcsum.DecayScheme.from_ensdf, folder, nuclide):
+            options = dict(name=read.name, parent=read.parent, decay_mode=read.decay_mode,
+                           daughter_z=read.daughter_z)
+            rebuilt = tcsum.DecayScheme(read.levels, read.transitions, xrays=read.xrays, **options)
+            expected = quietly(tcsum.compute, read, efficiency).to_dicts()
+            assert quietly(tcsum.compute, rebuilt, efficiency).to_dicts() == expected
+            # Without xrays, those of the daughter from the atomic data, as for ENSDF.
+            assert tcsum.DecayScheme(read.levels, read.transitions, **options).xrays == read.xrays
+    assert tcsum.DecayScheme([{"energy_keV": 0.0}], [], daughter_z=28, xrays={}).xrays["k_lines"] == []
+    with pytest.raises(tcsum.Error, match="no element"):
+        tcsum.DecayScheme([{"energy_keV": 0.0}], [], daughter_z=-3)
+
+
 def test_compute_refuses_bad_settings(files):
     scheme = quietly(tcsum.DecayScheme.from_data_file, str(SOURCE / "examples/co60/TALVEN"))[0]
     efficiency = tcsum.Efficiency.from_csv(str(files / "table.csv"))
@@ -317,3 +336,28 @@ def test_threads_compute_at_once_with_the_same_results(files):
             t.join()
     for k in range(len(threads)):
         assert json.dumps(found[k]) == json.dumps(alone[k % len(schemes)])
+
+
+def test_the_interpreter_runs_on_while_a_thread_computes(files):
+    path = ENSDF / "nuclides" / "EU152_EC.ens"
+    if not path.exists():
+        pytest.skip("../shared/ensdf not present")
+    scheme, = quietly(tcsum.DecayScheme.from_ensdf, path, "Eu-152")
+    efficiency = tcsum.Efficiency.from_csv(str(files / "table.csv"))
+    import time
+    start = time.perf_counter()
+    quietly(tcsum.compute, scheme, efficiency, u_total=3, samples=30)
+    alone = time.perf_counter() - start
+    # The longest the main thread waits between two of its steps while
+    # another computes: a held lock would make it the whole computation.
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", tcsum.TcsumWarning)
+        worker = threading.Thread(target=tcsum.compute, args=(scheme, efficiency),
+                                  kwargs={"u_total": 3, "samples": 30})
+        longest, last = 0.0, time.perf_counter()
+        worker.start()
+        while worker.is_alive():
+            now = time.perf_counter()
+            longest, last = max(longest, now - last), now
+        worker.join()
+    assert longest < alone / 2, (longest, alone)
