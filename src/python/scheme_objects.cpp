@@ -284,7 +284,7 @@ std::vector<DecayScheme> fromDataFile(const std::string& path) {
     loaded.front().warnings.push_back(
         path + ": a data file holds neither half-lives nor positrons: every level is taken as "
                "prompt and no annihilation radiation is counted");
-  return schemesRead(std::move(loaded), " in " + path);
+  return schemesRead(std::move(loaded), "");
 }
 
 }  // namespace

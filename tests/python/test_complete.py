@@ -305,7 +305,12 @@ def test_bad_data_files_raise_or_read(path, files):
     try:
         schemes = quietly(tcsum.DecayScheme.from_data_file, str(path))
     except tcsum.Error as error:
-        assert str(error) and "\n" not in str(error)
+        if PROGRAM:
+            # The diagnostic is the command's last line on standard error.
+            run = subprocess.run([PROGRAM, "factors", "-i", str(path), "--efficiency",
+                                  str(files / "table.csv")], capture_output=True)
+            assert run.returncode == 1
+            assert str(error) == run.stderr.decode("utf-8", "replace").splitlines()[-1]
         return
     for scheme in schemes:
         for model in ("complete", "classic"):
