@@ -224,7 +224,7 @@ def test_bad_curves_and_files_are_refused(tmp_path):
     (tmp_path / "percent.csv").write_text("energy_keV,total,peak\n100,42,28\n1000,22,4.2\n")
     with pytest.raises(tcsum.Error, match="percent.csv:2:"):
         tcsum.Efficiency.from_csv(str(tmp_path / "percent.csv"))
-    for path in ("/nonexistent.csv", str(tmp_path)):
+    for path in ("/nonexistent.csv", str(tmp_path), "/dev/zero"):
         with pytest.raises(tcsum.Error):
             tcsum.Efficiency.from_csv(path)
     (tmp_path / "bad.toml").write_text("[total]\ncoefficients = [1, 2\n")
