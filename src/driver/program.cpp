@@ -127,7 +127,7 @@ int runProgram(const ProgramOptions& o) {
       data.html.emplace(*data.htmlFile, runInfo());
     }
   } catch (const OutputError& e) {
-    std::cerr << e.what() << '\n';
+    std::cerr << escapedControls(e.what()) << '\n';
     return kExitRunStopped;
   }
 
@@ -142,6 +142,13 @@ int runProgram(const ProgramOptions& o) {
   // Warnings are printed as each part of the run is handed to the outputs,
   // so they come in the order of the data file.
   WarningPrinter warnings{o.quiet};
+  if (o.uncertainty && o.uncertainty->samples < kMeaningfulSamples) {
+    warnings.printLine("warning: --samples " + std::to_string(o.uncertainty->samples) +
+                       ": below " + std::to_string(kMeaningfulSamples) +
+                       " samples the 95 % interval of the factors is not meaningful (the mean and "
+                       "standard deviation are rough); use at least " +
+                       std::to_string(kMeaningfulSamples));
+  }
   outputs.detector = [&](const DetectorResult& d) {
     warnings.print(d.warnings);
     data.detector(d);
@@ -207,7 +214,7 @@ int runProgram(const ProgramOptions& o) {
   } catch (const std::exception& failure) {
     // Anything else (such as running out of memory) is said in one line too,
     // and the records written so far go to disk.
-    std::cerr << "run stopped: " << failure.what() << '\n';
+    std::cerr << escapedControls(std::string("run stopped: ") + failure.what()) << '\n';
     if (report) {
       try {
         report->close(false);
@@ -218,8 +225,10 @@ int runProgram(const ProgramOptions& o) {
   }
 
   data.finish(stop, afterEndMarker);
+  if (uncertaintyTableShown && !std::cout)
+    data.failures.push_back("cannot write the table of uncertainties to standard output");
   for (const std::string& failure : data.failures)
-    std::cerr << failure << '\n';
+    std::cerr << escapedControls(failure) << '\n';
   if (stop || !data.failures.empty()) return kExitRunStopped;
   return (o.strict && warnings.count > 0) ? kExitWarned : 0;
 }
@@ -238,7 +247,7 @@ int runEnsdf(const EnsdfRequest& request) {
     file.commit();
     return 0;
   } catch (const OutputError& e) {
-    std::cerr << e.what() << '\n';
+    std::cerr << escapedControls(e.what()) << '\n';
     return kExitRunStopped;
   }
 }
