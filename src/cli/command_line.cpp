@@ -200,6 +200,16 @@ bool takeUncertainty(const UncertaintyOptionValues& v, ProgramOptions& o, std::o
 
 }  // namespace
 
+std::string_view emptyValueOption(int argc, const char* const* argv) {
+  for (int k = 1; k < argc; ++k) {
+    const std::string_view word = argv[k];
+    if (word == "--") break;
+    if (word.starts_with("--") && word.size() > 3 && word.find('=') == word.size() - 1)
+      return word.substr(0, word.size() - 1);
+  }
+  return {};
+}
+
 const char* programVersion() {
   return TCSUM_VERSION;
 }
@@ -307,16 +317,9 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
       ->type_name("N")
       ->check(CLI::Range(1, 256));
 
-  // "--json=" would take the next word for its value (a file named "-q"):
-  // an option given with an empty value is refused before anything is parsed.
-  for (int k = 1; k < argc; ++k) {
-    const std::string_view word = argv[k];
-    if (word == "--") break;
-    if (word.starts_with("--") && word.find('=') == word.size() - 1) {
-      err << "tcsum: " << escapedControls(word.substr(0, word.size() - 1))
-          << ": empty value (a file option needs a file name; see tcsum --help)\n";
-      return kExitUsage;
-    }
+  if (const std::string_view option = emptyValueOption(argc, argv); !option.empty()) {
+    err << "tcsum: " << escapedControls(option) << ": " << kEmptyValue << " (see tcsum --help)\n";
+    return kExitUsage;
   }
   try {
     app.parse(argc, argv);

@@ -166,10 +166,11 @@ struct UncertaintySettings {
 // names others.
 inline constexpr int64_t kDefaultSamples = 10000;
 inline constexpr uint64_t kDefaultSeed = 20231117;
-// Below this many samples the shortest 95 % interval rests on fewer than 25
-// samples beyond each of its ends and moves from seed to seed by much of its
-// width: a run with fewer warns that the interval is not meaningful.
-inline constexpr int64_t kMeaningfulSamples = 1000;
+// Below this many samples fewer than three lie beyond each end of the
+// shortest 95 % interval, which then moves from seed to seed by much of its
+// width: a run (or tcsum factors) with fewer warns that the interval is not
+// meaningful.
+inline constexpr int64_t kMeaningfulSamples = 100;
 
 // How far the computation of a data set got; a run stopped by a fault leaves
 // its last data set short of `complete`.

@@ -147,7 +147,8 @@ int runProgram(const ProgramOptions& o) {
                        ": below " + std::to_string(kMeaningfulSamples) +
                        " samples the 95 % interval of the factors is not meaningful (the mean and "
                        "standard deviation are rough); use at least " +
-                       std::to_string(kMeaningfulSamples));
+                       std::to_string(kMeaningfulSamples) + ", better the default " +
+                       std::to_string(kDefaultSamples));
   }
   outputs.detector = [&](const DetectorResult& d) {
     warnings.print(d.warnings);
@@ -253,6 +254,14 @@ int runEnsdf(const EnsdfRequest& request) {
 }
 
 int main(int argc, char** argv) {
+  const std::string_view subcommand = argc > 1 ? argv[1] : "";
+  if (subcommand == "factors" || subcommand == "efficiency") {
+    if (const std::string_view option = emptyValueOption(argc - 1, argv + 1); !option.empty()) {
+      std::cerr << "tcsum " << argv[1] << ": " << escapedControls(option) << ": " << kEmptyValue
+                << " (see tcsum " << argv[1] << " --help)\n";
+      return kExitUsage;
+    }
+  }
   if (argc > 1 && std::string_view(argv[1]) == "factors") return runFactorsCommand(argc - 1, argv + 1);
   if (argc > 1 && std::string_view(argv[1]) == "efficiency")
     return geometry::runEfficiency(argc - 1, argv + 1, std::cout, std::cerr);

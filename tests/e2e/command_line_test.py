@@ -44,7 +44,9 @@ def usage_errors(folder):
                        (["--json", "j.json", "ensdf", "x.ens"], "--json"),
                        (["-o", "r.out", "--json", "./r.out", "--force"], "two outputs"),
                        (["--csv", str(folder / "r.csv"), "--html", "r.csv"], "two outputs"),
-                       (["--json=", "-q"], "--json")):
+                       (["--json=", "-q"], "--json"),
+                       (["factors", "--nuclide", "Co-60", "--json=", "-q"], "--json"),
+                       (["efficiency", "--detector=", "-q"], "--detector")):
         r = run(args, folder)
         lines = r.stderr.decode().splitlines()
         check(f"usage {args}", r.returncode == 2 and len(lines) == 1 and word in lines[0]
