@@ -253,7 +253,9 @@ int runEnsdf(const EnsdfRequest& request) {
   }
 }
 
-int main(int argc, char** argv) {
+namespace {
+
+int dispatch(int argc, char** argv) {
   const std::string_view subcommand = argc > 1 ? argv[1] : "";
   if (subcommand == "factors" || subcommand == "efficiency") {
     if (const std::string_view option = emptyValueOption(argc - 1, argv + 1); !option.empty()) {
@@ -262,13 +264,29 @@ int main(int argc, char** argv) {
       return kExitUsage;
     }
   }
-  if (argc > 1 && std::string_view(argv[1]) == "factors") return runFactorsCommand(argc - 1, argv + 1);
-  if (argc > 1 && std::string_view(argv[1]) == "efficiency")
+  if (subcommand == "factors") return runFactorsCommand(argc - 1, argv + 1);
+  if (subcommand == "efficiency")
     return geometry::runEfficiency(argc - 1, argv + 1, std::cout, std::cerr);
   const Command command = parseCommandLine(argc, argv, std::cout, std::cerr);
   if (const int* status = std::get_if<int>(&command)) return *status;
   if (const auto* request = std::get_if<EnsdfRequest>(&command)) return runEnsdf(*request);
   return runProgram(std::get<ProgramOptions>(command));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int status = dispatch(argc, argv);
+  // Whatever went to standard output without a check of its own (--help,
+  // --version): a run that could not write it did not end normally.
+  if (status == 0 || status == kExitWarned) {
+    std::cout.flush();
+    if (!std::cout) {
+      std::cerr << "tcsum: cannot write to standard output\n";
+      return kExitRunStopped;
+    }
+  }
+  return status;
 }
 
 }  // namespace tcsum

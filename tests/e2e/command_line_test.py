@@ -134,7 +134,9 @@ def standard_output_that_cannot_be_written(folder):
              "--calibration-geometry", str(geometry / "point10cm.toml")]
     for args, what in ((["--check"], "listing"),
                        (["--no-report", "--u-total", "5", "--samples", "1000"], "uncertainties"),
-                       (["efficiency", *point], "efficiency table")):
+                       (["efficiency", *point], "efficiency table"),
+                       (["--help"], "standard output"), (["--version"], "standard output"),
+                       (["ensdf", "--help"], "standard output")):
         with open("/dev/full", "wb") as full:
             r = subprocess.run([PROGRAM, *args], cwd=folder, stdout=full, stderr=subprocess.PIPE)
         lines = [line for line in r.stderr.decode().splitlines()
