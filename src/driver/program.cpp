@@ -178,7 +178,7 @@ int runProgram(const ProgramOptions& o) {
     outputs.analyse = [&o](const Store& asRead, DataSetResult& ds) {
       const std::string name = utf8FromCodePage437(trimmedName(ds.DSNAME));
       ProgressLine progress(std::cerr, ::isatty(STDERR_FILENO) == 1,
-                            "tcsum: uncertainty of " + name);
+                            "tcsum: uncertainty of " + escapedControls(name));
       propagateEfficiencyUncertainty(
           asRead, ds, {*o.uncertainty, static_cast<unsigned>(jobsOf(o)), std::ref(progress)});
     };
