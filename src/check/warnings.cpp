@@ -183,10 +183,6 @@ void checkHeader(const Store& s, std::vector<Warning>& out) {
     warn("E(X) " + value(s.EX) + " keV" + where +
          ": the K x-ray efficiencies are extrapolated; extend the table");
   }
-  if (s.EX != 0.0f) {
-    if (std::string problems = efficiencyProblems(s, s.EX); !problems.empty())
-      warn("K x-rays at E(X) " + value(s.EX) + " keV: " + problems);
-  }
 }
 
 void checkDataSet(const Store& s, std::vector<Warning>& out) {
@@ -263,6 +259,11 @@ void checkDataSet(const Store& s, std::vector<Warning>& out) {
                        std::to_string(r.by) + ", which replaces this one");
   }
 
+  // The efficiencies at E(X) are used where there are K x-rays.
+  if (s.EX != 0.0f && (captureK || conversionK != 0)) {
+    if (std::string problems = efficiencyProblems(s, s.EX); !problems.empty())
+      warn(s.headerRecord, "K x-rays at E(X) " + value(s.EX) + " keV: " + problems);
+  }
   if (s.EX == 0.0f && (captureK || conversionK != 0)) {
     warn(s.headerRecord,
          std::string("E(X) is 0 while the data set has ") +

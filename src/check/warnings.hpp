@@ -20,15 +20,15 @@ void checkEfficiencyTable(const Store& s, std::vector<Warning>& out);
 
 // The data-set header just read: a decay mode that looks like electron
 // capture but is not "EC" with six blanks, beta-plus decay, OMEGAK outside
-// 0 ... 1, E(X) outside the efficiency table, efficiencies at E(X) outside
-// 0 ... 1, no number or 0.
+// 0 ... 1, E(X) outside the efficiency table.
 void checkHeader(const Store& s, std::vector<Warning>& out);
 
 // The levels and transitions of the data set just read, before anything is
 // computed: transitions that take no part, energies that disagree with their
 // levels, replaced records, values out of range, E(X) missing for K x-rays,
-// transition energies outside the efficiency table, efficiencies at them
-// outside 0 ... 1, no number or 0.
+// transition energies outside the efficiency table; the efficiencies used
+// at them and at E(X) (where the data set has K x-rays) that are outside
+// 0 ... 1, far above the table, no number or 0.
 void checkDataSet(const Store& s, std::vector<Warning>& out);
 
 // The levels the balance check lists, as warnings.
@@ -38,8 +38,8 @@ void checkBalance(const Store& s, const std::vector<BalanceFinding>& findings,
 // The lines of a computed data set whose counts or factor are no number,
 // negative, or 0 for a line that is emitted; each named with its values, at
 // the record of its transition among RECORDS (the header's for the K x-ray
-// line). What the efficiencies there were is said by checkHeader and
-// checkDataSet: a value outside 0 ... 1, no number, or 0 ("used 0").
+// line). What the efficiencies there were is said by checkDataSet: a value
+// outside 0 ... 1, far above the table, no number, or 0 ("used 0").
 void checkResults(const DataSetResult& ds, int32_t headerRecord,
                   std::span<const TransitionRecord> records, std::vector<Warning>& out);
 
