@@ -16,11 +16,13 @@ CsvWriter::CsvWriter(OutputFile& file, bool withUncertainty)
 
 std::string csvField(std::string_view field) {
   // A text a spreadsheet would take for a formula is kept as text by a
-  // leading apostrophe, as common CSV writers do.
+  // leading apostrophe, and quoted, as common CSV writers (and the CSV of
+  // tcsum factors) do.
   std::string text(field);
-  if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos)
-    text.insert(text.begin(), '\'');
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  const bool guarded =
+      !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+  if (guarded) text.insert(text.begin(), '\'');
+  if (!guarded && text.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string out = "\"";
   for (char c : text) {
     if (c == '"') out += '"';

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <string>
 
+#include "outputs/factors_outputs.hpp"
+
 namespace tcsum {
 namespace {
 
@@ -16,7 +18,7 @@ TEST(CsvWriter, TextThatASpreadsheetWouldRunIsKeptAsText) {
   for (const char* formula : {"=1+2", "+CMD", "-2+3", "@SUM(A1)", "\tX", "\rX"}) {
     SCOPED_TRACE(formula);
     const std::string field = csvField(formula);
-    EXPECT_TRUE(field.starts_with("'") || field.starts_with("\"'")) << field;
+    EXPECT_TRUE(field.starts_with("\"'")) << field;
   }
   // Quoting still applies after the guard.
   EXPECT_EQ(csvField("=A,B"), "\"'=A,B\"");
@@ -25,6 +27,12 @@ TEST(CsvWriter, TextThatASpreadsheetWouldRunIsKeptAsText) {
   EXPECT_EQ(csvField("CO-60"), "CO-60");
   EXPECT_EQ(csvField("O'NEIL"), "O'NEIL");
   EXPECT_EQ(csvField(""), "");
+}
+
+// The CSV of tcsum factors guards its text fields (nuclide, DSID) alike.
+TEST(CsvWriter, BothCsvOutputsGuardAlike) {
+  for (const char* text : {"=1+2", "+CMD", "-2+3", "@SUM(A1)", "=A,B", "60CO B- DECAY", "CO-60"})
+    EXPECT_EQ(csvField(text), complete::csvText(text)) << text;
 }
 
 TEST(CsvWriter, NegativeNumbersAreNoText) {
@@ -40,7 +48,7 @@ TEST(CsvWriter, NegativeNumbersAreNoText) {
   ds.gammas.push_back({2, 1, 100.0f, -1.5f, 2.0f, -0.75f});
   std::string text;
   csv.format(ds, text);
-  EXPECT_EQ(text, "'=EVIL,gamma,2,1,100,-1.5,2,-0.75\n");
+  EXPECT_EQ(text, "\"'=EVIL\",gamma,2,1,100,-1.5,2,-0.75\n");
 }
 
 }  // namespace
