@@ -42,9 +42,16 @@ std::string dataSetPlace(const Store& s) {
   return "data set " + quoted(trimmedName(s.DSNAME));
 }
 
-std::string transitionName(int32_t J, int32_t I) {
-  return "transition " + std::to_string(J) + " -> " + std::to_string(I);
+std::string levelPair(int32_t J, int32_t I) {
+  return std::to_string(J) + " -> " + std::to_string(I);
 }
+
+std::string transitionName(int32_t J, int32_t I) {
+  return "transition " + levelPair(J, I);
+}
+
+// A balance finding's text starts with this and the level's number.
+constexpr std::string_view kLevelFinding = "level ";
 
 // Whether a value lies inside the energy range of the efficiency table (0
 // counts as inside).
@@ -101,8 +108,8 @@ std::string efficiencyProblems(const Store& s, float E) {
       most = std::max(most, s.EFF(row, i));
     return most / 1000.0f;
   };
-  const std::tuple<const char*, float, float> both[] = {
-      {"total", eff.total, largest(2)}, {"full-energy-peak", eff.peak, largest(3)}};
+  const std::tuple<const char*, float, float> both[] = {{"total", eff.total, largest(2)},
+                                                        {"full-energy-peak", eff.peak, largest(3)}};
   for (const auto& [name, x, most] : both) {
     const std::string what = std::string("the ") + name + " efficiency " +
                              (extrapolated ? "extrapolated" : "interpolated") + " from the table ";
@@ -113,8 +120,10 @@ std::string efficiencyProblems(const Store& s, float E) {
       add(what + "is " + value(x) + ", above 1 (used " + value(x) + ")");
     } else if (!extrapolated && x > kOvershoot * most) {
       add(what + "is " + value(x) + ", more than " + amount(static_cast<double>(kOvershoot)) +
-          " times the largest of the table (" + value(most) + "): the curve overshoots between "
-          "points far apart (used " + value(x) + ")");
+          " times the largest of the table (" + value(most) +
+          "): the curve overshoots between "
+          "points far apart (used " +
+          value(x) + ")");
     } else if (x < 0.0f) {
       add(what + "is " + value(x) + ", below 0 (used " + value(x) + ")");
     } else if (x == 0.0f) {
@@ -279,8 +288,8 @@ void checkBalance(const Store& s, const std::vector<BalanceFinding>& findings,
   for (const BalanceFinding& f : findings) {
     const double difference = std::fabs(static_cast<double>(f.PIN) - static_cast<double>(f.POUT));
     out.push_back({dataSetPlace(s), s.headerRecord + f.level,
-                   "level " + std::to_string(f.level) + " is populated with " + percent(f.PIN) +
-                       " % and depopulated with " + percent(f.POUT) +
+                   std::string(kLevelFinding) + std::to_string(f.level) + " is populated with " +
+                       percent(f.PIN) + " % and depopulated with " + percent(f.POUT) +
                        " % (listed in the report): check its feeding and the intensities and "
                        "ALPHA of its transitions",
                    difference < static_cast<double>(kBalanceRelevance)});
@@ -316,14 +325,14 @@ void checkResults(const DataSetResult& ds, int32_t headerRecord,
       if (r.upper == g.upper && r.lower == g.lower) record = r.record;
     }
     out.push_back({place, record,
-                   "gamma line " + std::to_string(g.upper) + " -> " + std::to_string(g.lower) + " at " +
-                       value(g.energy) + " keV: " + what + check});
+                   "gamma line " + levelPair(g.upper, g.lower) + " at " + value(g.energy) +
+                       " keV: " + what + check});
   }
   if (ds.xray) {
     const XrayLine& x = *ds.xray;
     if (std::string what = problem(x.RATE0, x.RATE, x.KORR, true); !what.empty())
-      out.push_back({place, headerRecord,
-                     "K x-ray line at " + value(x.energy) + " keV: " + what + check});
+      out.push_back(
+          {place, headerRecord, "K x-ray line at " + value(x.energy) + " keV: " + what + check});
   }
 }
 
@@ -373,19 +382,18 @@ std::vector<std::string> terminalLines(const std::vector<Warning>& warnings) {
       lines.emplace_back();
       same = minors.end() - 1;
     }
-    // The level's number: the text starts "level N ".
-    const std::size_t end = w.text.find(' ', 6);
-    same->levels.push_back(w.text.substr(6, end == std::string::npos ? end : end - 6));
+    const std::string_view level = std::string_view(w.text).substr(kLevelFinding.size());
+    same->levels.emplace_back(level.substr(0, level.find(' ')));
   }
   for (const Minor& m : minors) {
     const std::size_t n = m.levels.size();
-    lines[m.line] = formatWarning(
-        {m.first->where, m.first->record,
-         std::to_string(n) + (n == 1 ? " level is" : " levels are") +
-             " populated and depopulated within " + percent(kBalanceRelevance) +
-             " % of decays of each other, too little to change a factor (level" +
-             (n == 1 ? " " : "s ") + cappedList(m.levels, kListedItems) +
-             "; each is listed in the report and in the JSON and HTML outputs)"});
+    lines[m.line] =
+        formatWarning({m.first->where, m.first->record,
+                       std::to_string(n) + (n == 1 ? " level is" : " levels are") +
+                           " populated and depopulated within " + percent(kBalanceRelevance) +
+                           " % of decays of each other, too little to change a factor (level" +
+                           (n == 1 ? " " : "s ") + cappedList(m.levels, kListedItems) +
+                           "; each is listed in the report and in the JSON and HTML outputs)"});
   }
   return lines;
 }

@@ -89,8 +89,9 @@ FileIdentity identityOf(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0) return {st.st_dev, st.st_ino, {}, true};
   const std::size_t slash = path.find_last_of('/');
-  const std::string folder =
-      slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
+  const std::string folder = slash == std::string::npos ? std::string(".")
+                             : slash == 0               ? std::string("/")
+                                                        : path.substr(0, slash);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   if (name.empty() || name == "." || name == ".." || ::stat(folder.c_str(), &st) != 0) return {};
   return {st.st_dev, st.st_ino, name, true};
@@ -328,8 +329,8 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
       app.exit(failure, out, err);
       return 0;
     }
-    err << "tcsum: " << escapedControls(failure.what()) << " (see tcsum " << (ensdf->parsed() ? "ensdf " : "")
-        << "--help)\n";
+    err << "tcsum: " << escapedControls(failure.what()) << " (see tcsum "
+        << (ensdf->parsed() ? "ensdf " : "") << "--help)\n";
     return kExitUsage;
   }
   if (ensdf->parsed()) {

@@ -143,8 +143,8 @@ int runProgram(const ProgramOptions& o) {
   // so they come in the order of the data file.
   WarningPrinter warnings{o.quiet};
   if (o.uncertainty && o.uncertainty->samples < kMeaningfulSamples) {
-    warnings.printLine("warning: --samples " + std::to_string(o.uncertainty->samples) +
-                       ": below " + std::to_string(kMeaningfulSamples) +
+    warnings.printLine("warning: --samples " + std::to_string(o.uncertainty->samples) + ": below " +
+                       std::to_string(kMeaningfulSamples) +
                        " samples the 95 % interval of the factors is not meaningful (the mean and "
                        "standard deviation are rough); use at least " +
                        std::to_string(kMeaningfulSamples) + ", better the default " +

@@ -182,10 +182,9 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
   if (options.list) {
     for (const DataSet& set : sets) {
       const Conversion c = convert(set, settings);
-      out << where(set, set.line) << "parent " << escapedControls(parentName(set))
-          << ", daughter " << escapedControls(trim(set.nucid)) << ", mode "
-          << escapedControls(set.decayToken()) << ", " << c.levels
-          << " levels, " << c.gammas << " gammas: ";
+      out << where(set, set.line) << "parent " << escapedControls(parentName(set)) << ", daughter "
+          << escapedControls(trim(set.nucid)) << ", mode " << escapedControls(set.decayToken())
+          << ", " << c.levels << " levels, " << c.gammas << " gammas: ";
       if (c.refusal == RefusalKind::None)
         out << "converts (" << c.sets.size() << (c.sets.size() == 1 ? " data set" : " data sets")
             << ", " << c.warnings.size() << " warnings)\n";

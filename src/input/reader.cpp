@@ -57,8 +57,8 @@ void DataFile::readAcrossBlocks(Record& record, const char* expecting) {
     // No data file has a line this long: a device such as /dev/zero or a
     // binary file, which is not read on.
     if (length > kLongestDataFileLine) {
-      dataFileFault("record too long", "record " + std::to_string(records_ + 1) +
-                                           " runs past " + std::to_string(kLongestDataFileLine) +
+      dataFileFault("record too long", "record " + std::to_string(records_ + 1) + " runs past " +
+                                           std::to_string(kLongestDataFileLine) +
                                            " characters without a line end: not a data file");
     }
     if (lf != nullptr) {

@@ -33,10 +33,12 @@ std::vector<std::string> warningsOf(const std::string& table) {
   std::vector<std::string> out;
   RunOutputs outputs;
   outputs.detector = [&out](const DetectorResult& d) {
-    for (const Warning& w : d.warnings) out.push_back(formatWarning(w));
+    for (const Warning& w : d.warnings)
+      out.push_back(formatWarning(w));
   };
   outputs.dataSet = [&out](const DataSetResult& ds, const PreparedTexts&) {
-    for (const Warning& w : ds.warnings) out.push_back(formatWarning(w));
+    for (const Warning& w : ds.warnings)
+      out.push_back(formatWarning(w));
   };
   run(*store, data, outputs, [] { return CalendarDate{1, 1, 2026}; });
   return out;
@@ -47,7 +49,8 @@ int count(const std::vector<std::string>& warnings, std::vector<std::string> par
   int n = 0;
   for (const std::string& w : warnings) {
     bool all = true;
-    for (const std::string& p : parts) all = all && w.find(p) != std::string::npos;
+    for (const std::string& p : parts)
+      all = all && w.find(p) != std::string::npos;
     n += all;
   }
   return n;
@@ -55,7 +58,8 @@ int count(const std::vector<std::string>& warnings, std::vector<std::string> par
 
 std::string joined(const std::vector<std::string>& lines) {
   std::string out;
-  for (const std::string& l : lines) out += l + '\n';
+  for (const std::string& l : lines)
+    out += l + '\n';
   return out;
 }
 
@@ -92,13 +96,15 @@ TEST(EfficiencyWarnings, SparseTablesThatOvershootOrFallToZero) {
       "     300.0     300.0     150.0          1\n"
       "    3000.0      60.0      10.0          1\n"
       "    3000.0      60.0      10.0          0\n");
-  EXPECT_EQ(count(four, {"transition 2 -> 1", "total efficiency interpolated from the table comes "
-                                              "out 0 or below (used 0)"}),
+  EXPECT_EQ(count(four, {"transition 2 -> 1",
+                         "total efficiency interpolated from the table comes "
+                         "out 0 or below (used 0)"}),
             1)
       << joined(four);
   // Below the table: extrapolated to 0 or below, "used 0" said for E(X).
-  EXPECT_EQ(count(four, {"K x-rays at E(X) 7.5 keV", "extrapolated from the table comes out 0 or "
-                                                     "below (used 0)",
+  EXPECT_EQ(count(four, {"K x-rays at E(X) 7.5 keV",
+                         "extrapolated from the table comes out 0 or "
+                         "below (used 0)",
                          "extend the table"}),
             1)
       << joined(four);
@@ -114,8 +120,9 @@ TEST(EfficiencyWarnings, ZeroPeakInsideTheTableIsNamedAtEachLine) {
       "    2000.0     150.0      25.0          1\n"
       "    3000.0     120.0      15.0          1\n"
       "    3000.0     120.0      15.0          0\n");
-  EXPECT_EQ(count(w, {"full-energy-peak efficiency interpolated from the table is", "check the table"}),
-            2)
+  EXPECT_EQ(
+      count(w, {"full-energy-peak efficiency interpolated from the table is", "check the table"}),
+      2)
       << joined(w);
   EXPECT_EQ(count(w, {"gamma line", "no number"}), 2) << joined(w);
 }

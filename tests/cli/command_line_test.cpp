@@ -3,7 +3,6 @@
 #include "cli/command_line.hpp"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -114,8 +113,9 @@ TEST(CommandLine, OneNewFileUnderTwoSpellingsIsRefused) {
     EXPECT_NE(error.find("named for two outputs"), std::string::npos) << error;
   }
   std::string error;
-  EXPECT_EQ(std::get<int>(parse({"-i", "data", "--force", "--csv", (dir / "data").c_str()}, &error)),
-            kExitUsage);
+  EXPECT_EQ(
+      std::get<int>(parse({"-i", "data", "--force", "--csv", (dir / "data").c_str()}, &error)),
+      kExitUsage);
   EXPECT_NE(error.find("the data file is named as an output"), std::string::npos) << error;
   // Different names in one folder, and the same name in two folders, are fine.
   EXPECT_TRUE(std::holds_alternative<ProgramOptions>(parse({"-o", "r.out", "--json", "r.json"})));

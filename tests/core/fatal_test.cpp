@@ -12,8 +12,10 @@ TEST(Diagnostics, ControlBytesFromInputFilesAreEscaped) {
   // An escape sequence that would clear the screen, a line end, a CR, DEL.
   EXPECT_EQ(escapedControls("A\x1b[2JB\nC\rD\x7f"), "A\\x1B[2JB\\x0AC\\x0DD\\x7F");
   // Printable ASCII and the bytes of UTF-8 (a file name "größe") stay.
-  EXPECT_EQ(escapedControls("gr\xc3\xb6\xc3\x9f" "e, \"quoted\" \\x"),
-            "gr\xc3\xb6\xc3\x9f" "e, \"quoted\" \\x");
+  EXPECT_EQ(escapedControls("gr\xc3\xb6\xc3\x9f"
+                            "e, \"quoted\" \\x"),
+            "gr\xc3\xb6\xc3\x9f"
+            "e, \"quoted\" \\x");
   EXPECT_EQ(escapedControls(std::string("a\0b", 3)), "a\\x00b");
 }
 
