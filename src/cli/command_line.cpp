@@ -275,8 +275,9 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
       ->type_name("DSID");
   ensdf
       ->add_option("--efficiency", e.options.efficiency,
-                   "A data file whose efficiency block is copied, or a CSV file "
-                   "energy_keV,total,peak (fractions); the output is then a complete data file")
+                   "A data file whose efficiency block is copied, or a CSV file whose heading "
+                   "names energy_keV, total and peak (fractions, at least 3 rows); the output is "
+                   "then a complete data file")
       ->type_name("FILE")
       ->check(kNamesAFile);
   ensdf->add_option("--detector", e.options.detector, "Detector number of the block (0-99)")
