@@ -14,6 +14,7 @@
 #include <thread>
 #include <tuple>
 
+#include "core/result.hpp"
 #include "outputs/factors_outputs.hpp"
 #include "efficiency/csv_table.hpp"
 #include "efficiency/log_curve.hpp"
@@ -30,8 +31,6 @@ namespace {
 constexpr int kExitFault = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitWarned = 3;
-// Below this many samples the 95 % interval is not meaningful.
-constexpr uint32_t kMeaningfulSamples = 100;
 // A warning lists at most this many energies.
 constexpr std::size_t kListedEnergies = 10;
 
@@ -424,7 +423,7 @@ int runFactors(const FactorsOptions& o, const FactorsServices& services, std::os
     err << "no decay data set found" << (sought.empty() ? "" : " for " + printable(sought)) << '\n';
     return kExitFault;
   }
-  if (o.uTotal && o.samples < kMeaningfulSamples)
+  if (o.uTotal && static_cast<int64_t>(o.samples) < tcsum::kMeaningfulSamples)
     warn("--samples " + std::to_string(o.samples) + ": below " +
          std::to_string(kMeaningfulSamples) +
          " samples the standard uncertainty and the 95 % interval are not meaningful");
