@@ -18,9 +18,10 @@ enum class WarningKind {
   OffsetLevels,     // levels with an unknown energy offset dropped
   MergedGammas,     // two gammas between the same levels, intensities added
   SeveralParents,   // several P or N records, the first used
-  IsomerSplit,      // the decay split at an isomer or at a level without transitions
+  IsomerSplit,      // the decay split at an isomer
   Bypass,           // transitions passing over an isomer
   Pruned,           // levels dropped to fit the capacity
+  SeveralEnds,      // cascades with several ends, one data set per end
   Count
 };
 const char* warningName(WarningKind kind);
