@@ -3,9 +3,15 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <set>
 #include <sstream>
+
+#include "core/safe_file.hpp"
 
 #include "ensdf/convert.hpp"
 #include "ensdf/dataset.hpp"
@@ -62,7 +68,42 @@ std::string where(const DataSet& set, int line) {
   return set.file + ":" + std::to_string(line) + ": " + set.dsid + ": ";
 }
 
+// The parent of SET as its nuclide and level: "166HO 5.969".
+std::string parentLevel(const DataSet& set) {
+  if (set.parents.empty()) return set.dsid.substr(0, set.dsid.find(' '));
+  const ParentRecord& p = set.parents.front();
+  return std::string(trim(p.nucid)) + " " + (p.energy.given ? p.energy.text : "0");
+}
+
+double parentHalfLife(const DataSet& set) {
+  if (set.parents.empty()) return 0.0;
+  const auto t = parseDuration(set.parents.front().halfLife);
+  return t && !std::isnan(*t) ? *t : 0.0;
+}
+
+// Where the decay data sets of the nuclide NAME are filed: under the
+// daughter's mass number.
+std::string filedUnder(const std::string& name) {
+  std::string digits;
+  for (char c : normalised(name))
+    if (std::isdigit(static_cast<unsigned char>(c))) digits += c;
+  const int mass = std::stoi(digits);
+  std::string text = std::to_string(mass) + " (beta, electron capture, isomeric transition)";
+  if (mass > 4) text += " and " + std::to_string(mass - 4) + " (alpha)";
+  return text;
+}
+
 }  // namespace
+
+std::string inputAt(const Options& options, const std::string& output) {
+  std::vector<std::string> inputs = options.files;
+  if (!options.efficiency.empty()) inputs.push_back(options.efficiency);
+  for (const std::string& input : inputs) {
+    std::error_code error;
+    if (std::filesystem::equivalent(output, input, error)) return input;
+  }
+  return {};
+}
 
 bool matchesNuclide(const DataSet& set, const std::string& name) {
   const std::string wanted = normalised(name);
@@ -124,6 +165,13 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
     err << "error: no ENSDF file given\n";
     return 2;
   }
+  if (options.output != "-") {
+    if (const std::string input = inputAt(options, options.output); !input.empty()) {
+      err << "error: -o: " << options.output << " is the input " << input
+          << ": writing it would replace the input\n";
+      return 2;
+    }
+  }
 
   std::vector<DataSet> sets;
   for (const std::string& path : options.files) {
@@ -139,13 +187,40 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
     }
   }
   if (sets.empty()) {
-    err << "error: no decay data set in the files matches\n";
+    if (!options.nuclide.empty() && options.dataset.empty())
+      err << "error: no decay data set of " << normalised(options.nuclide)
+          << " in the files: decay data sets are filed under the daughter's mass number, for "
+             "this parent "
+          << filedUnder(options.nuclide) << "\n";
+    else
+      err << "error: no decay data set in the files matches\n";
     return 1;
   }
 
   Settings settings;
   settings.isomerThreshold = *threshold;
   settings.name = options.name;
+  settings.allowBetaPlus = options.allowBetaPlus;
+
+  // One name, one parent: where data sets of different parent levels (an
+  // isomer and the ground state, or two isomers) would be written under one
+  // name, the longest-lived parent keeps it and the others are refused.
+  std::map<std::string, const DataSet*> namedParent;
+  for (const DataSet& set : sets) {
+    const std::string name = settings.name.empty() ? parentName(set) : settings.name;
+    const DataSet*& kept = namedParent[name];
+    if (kept == nullptr || parentHalfLife(set) > parentHalfLife(*kept)) kept = &set;
+  }
+  auto otherParent = [&](const DataSet& set) -> std::string {
+    const std::string name = settings.name.empty() ? parentName(set) : settings.name;
+    const DataSet& kept = *namedParent.at(name);
+    if (parentLevel(kept) == parentLevel(set)) return {};
+    return "the name " + name + " is that of the longer-lived parent " + parentLevel(kept) +
+           " keV (T1/2 " + (kept.parents.empty() ? std::string("?") : kept.parents.front().halfLife) +
+           ") written from " + kept.file + ":" +
+           std::to_string(kept.line) + "; convert this parent alone with --dataset \"" +
+           set.dsid + "\" and a --name of its own";
+  };
 
   if (options.list) {
     for (const DataSet& set : sets) {
@@ -187,18 +262,33 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
 
   std::string body;
   int written = 0;
+  std::map<std::string, std::string> seen;  // DSID and records written: where from
   for (const DataSet& set : sets) {
+    if (const std::string other = otherParent(set); !other.empty()) {
+      err << "refused: " << where(set, set.line) << other << "\n";
+      continue;
+    }
     const Conversion c = convert(set, settings);
-    for (const Warning& w : c.warnings)
-      err << "warning: " << where(set, w.line) << w.text << "\n";
     if (c.refusal != RefusalKind::None) {
+      for (const Warning& w : c.warnings)
+        err << "warning: " << where(set, w.line) << w.text << "\n";
       err << "refused: " << where(set, set.line) << c.reason << "\n";
       continue;
     }
-    for (const OutSet& o : c.sets) {
-      writeDataSet(o, body);
-      ++written;
+    std::string records;
+    for (const OutSet& o : c.sets)
+      writeDataSet(o, records);
+    const auto [first, isNew] =
+        seen.try_emplace(set.dsid + "\n" + records, set.file + ":" + std::to_string(set.line));
+    if (!isNew) {
+      err << "warning: " << where(set, set.line) << "the same data set as " << first->second
+          << ", written once\n";
+      continue;
     }
+    for (const Warning& w : c.warnings)
+      err << "warning: " << where(set, w.line) << w.text << "\n";
+    body += records;
+    written += static_cast<int>(c.sets.size());
   }
   if (written == 0) {
     err << "error: no data set converted\n";
@@ -221,11 +311,16 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
     }
     return 0;
   }
-  std::ofstream file(options.output, std::ios::binary | std::ios::trunc);
-  file << text;
-  file.close();
-  if (!file) {
-    err << "error: cannot write " << options.output << "\n";
+  // Whole or not at all, and never over an existing file.
+  try {
+    SafeFile file(options.output, SafeFile::Mode::besideKeep);
+    file.write(text);
+    file.commit(true);
+  } catch (const SafeFile::Fault& fault) {
+    err << "error: cannot write " << options.output
+        << (fault.error == 0 ? std::string(": a file is in the way (not replaced)")
+                             : ": " + std::string(std::strerror(fault.error)))
+        << "\n";
     return 1;
   }
   return 0;

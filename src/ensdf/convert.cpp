@@ -85,6 +85,22 @@ class Converter {
     result_.gammas = build.gammas;
     result_.warnings = std::move(build.warnings);
     if (build.refusal != RefusalKind::None) return refuse(build.refusal, std::move(build.reason));
+    for (Warning& w : result_.warnings)
+      if (w.kind == WarningKind::NoConversion && w.text.starts_with(kNoConversion))
+        w.text = "no conversion coefficient, 0 written" + w.text.substr(kNoConversion.size());
+    double positrons = 0.0;
+    for (const SchemeLevel& l : build.scheme.levels)
+      positrons += l.betaPlus;
+    if (positrons > kBetaPlusShare && !settings_.allowBetaPlus) {
+      std::erase_if(result_.warnings, [](const Warning& w) { return w.kind == WarningKind::BetaPlus; });
+      return refuse(RefusalKind::BetaPlus,
+                    "positrons in " + num(positrons) +
+                        " % of decays: the data file has no annihilation radiation, which sums "
+                        "with the gamma rays; tcsum factors computes the decay with it "
+                        "(--allow-beta-plus writes it without)");
+    }
+    if (std::string field = unusable(build.scheme); !field.empty())
+      return refuse(RefusalKind::Value, std::move(field));
     mode_ = programMode(set_);
     capture_ = mode_ == "EC";
     parentLevel_ = build.parentLevel;
@@ -95,6 +111,28 @@ class Converter {
   }
 
  private:
+  // The first value of SCHEME that the program refuses or cannot use, as a
+  // reason; empty when there is none.
+  static std::string unusable(const DecayScheme& scheme) {
+    bool counted = scheme.transitions.empty();
+    for (const SchemeTransition& t : scheme.transitions) {
+      const std::string what = "the " + num(t.energy) + " keV gamma";
+      if (!(t.alpha >= 0.0)) return "ALPHA (CC) " + num(t.alpha) + " of " + what + " is negative";
+      if (!(t.alphaK >= 0.0)) return "ALPHAK (KC) " + num(t.alphaK) + " of " + what + " is negative";
+      if (!(t.gamma >= 0.0)) return "intensity " + num(t.gamma) + " % of " + what + " is negative";
+      if (t.gamma > 0.0) counted = true;
+    }
+    if (!counted)
+      return "every gamma intensity is 0 % of decays (NR or BR 0?): nothing would be counted";
+    for (const SchemeLevel& l : scheme.levels) {
+      const std::string what = "the " + num(l.energy) + " keV level";
+      if (!(l.feeding >= 0.0)) return "feeding " + num(l.feeding) + " % of " + what + " is negative";
+      if (!(l.kCaptureFraction >= 0.0 && l.kCaptureFraction <= 1.0))
+        return "CK " + num(l.kCaptureFraction) + " of " + what + " lies outside 0 ... 1";
+    }
+    return {};
+  }
+
   Conversion refuse(RefusalKind kind, std::string reason) {
     result_.refusal = kind;
     result_.reason = std::move(reason);
@@ -592,6 +630,10 @@ const char* refusalName(RefusalKind kind) {
       return "no parent level";
     case RefusalKind::Range:
       return "value out of range";
+    case RefusalKind::BetaPlus:
+      return "beta plus above 1 %";
+    case RefusalKind::Value:
+      return "value the run cannot use";
     case RefusalKind::Count:
       break;
   }

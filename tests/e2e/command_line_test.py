@@ -170,6 +170,11 @@ def ensdf_command(folder):
     r = run(["ensdf", "-o", "out.dat", "TALVEN"], folder)
     check("ensdf keeps an existing output", r.returncode == 1 and
           (folder / "out.dat").read_text() == "keep" and b"--force" in r.stderr, r)
+    # Even with --force, the output never replaces an input.
+    (folder / "in.ens").write_text("keep")
+    r = run(["ensdf", "--force", "-o", "./in.ens", "in.ens"], folder)
+    check("ensdf refuses to write onto its input", r.returncode == 2 and
+          (folder / "in.ens").read_text() == "keep" and b"is the input" in r.stderr, r)
 
 
 for failure in failures:

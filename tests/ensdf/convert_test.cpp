@@ -81,6 +81,28 @@ TEST(Normalisation, DataSetsWithoutItAreRefused) {
   EXPECT_NE(c.reason.find("NR"), std::string::npos);
 }
 
+TEST(Normalisation, ValuesTheRunCannotUseAreRefusedByName) {
+  // NR 0: every line would have intensity 0 and nothing would be counted.
+  Conversion c = convertOne(betaMinus({{10, "0"}, {32, "1.0"}}));
+  EXPECT_EQ(c.refusal, RefusalKind::Value);
+  EXPECT_NE(c.reason.find("every gamma intensity is 0"), std::string::npos) << c.reason;
+  // CC -1 divides by zero in the run.
+  std::string text = betaMinus({{10, "1.0"}});
+  text.replace(text.find("CC=0.0001625 23"), 15, "CC=-1          ");
+  c = convertOne(text);
+  EXPECT_EQ(c.refusal, RefusalKind::Value);
+  EXPECT_NE(c.reason.find("ALPHA (CC) -1 of the 1332.49 keV gamma is negative"), std::string::npos)
+      << c.reason;
+  // A negative feeding.
+  text = betaMinus({{10, "1.0"}});
+  const std::size_t feed = text.find("90", text.find(" 60NI  B", text.find("1332.508")));
+  text.replace(feed, 3, "-90");
+  c = convertOne(text);
+  EXPECT_EQ(c.refusal, RefusalKind::Value);
+  EXPECT_NE(c.reason.find("feeding -90 % of the 1332.51 keV level"), std::string::npos)
+      << c.reason;
+}
+
 TEST(DecayModes, CaptureBetaPlusAlphaAndRefused) {
   const std::string ec = id(" 22NE", "22NA B+ DECAY") + rec(" 22NA", "  P", {{10, "0.0"}}) +
                          rec(" 22NE", "  N", {{10, "1.0"}, {32, "1.0"}, {42, "1.0"}}) +
@@ -92,7 +114,15 @@ TEST(DecayModes, CaptureBetaPlusAlphaAndRefused) {
                          rec(" 22NE", "  L", {{10, "2000"}}) + rec(" 22NE", "  E", {{65, "0.05"}}) +
                          rec(" 22NE", "  G", {{10, "725.5"}, {22, "0.04"}, {56, "0.0004"}}) +
                          rec(" 22NE", "S G", {{10, "KC=0.0003"}});
+  // Positrons in 90 % of decays: refused, naming the share and the way out.
   Conversion c = convertOne(ec);
+  EXPECT_EQ(c.refusal, RefusalKind::BetaPlus);
+  EXPECT_NE(c.reason.find("positrons in 90.3 % of decays"), std::string::npos) << c.reason;
+  EXPECT_NE(c.reason.find("tcsum factors"), std::string::npos) << c.reason;
+  EXPECT_EQ(countKind(c, WarningKind::BetaPlus), 0);  // the refusal says it
+  Settings allowed;
+  allowed.allowBetaPlus = true;
+  c = convertOne(ec, allowed);
   ASSERT_EQ(c.sets.size(), 1u);
   EXPECT_EQ(c.sets[0].mode, "EC");
   EXPECT_TRUE(c.sets[0].capture);
@@ -103,6 +133,14 @@ TEST(DecayModes, CaptureBetaPlusAlphaAndRefused) {
   EXPECT_EQ(countKind(c, WarningKind::NoCaptureShare), 1);
   EXPECT_EQ(countKind(c, WarningKind::BetaPlus), 1);
   EXPECT_EQ(countKind(c, WarningKind::NoConversion), 1);  // one warning for the missing ALPHAK
+
+  // 1 % or less is written, with the warning.
+  std::string few = ec;
+  few.replace(few.find("90.3"), 4, " 0.9");
+  few.replace(few.find(" 9.6"), 4, "99.0");
+  c = convertOne(few);
+  ASSERT_EQ(c.refusal, RefusalKind::None) << c.reason;
+  EXPECT_EQ(countKind(c, WarningKind::BetaPlus), 1);
 
   const std::string alpha = id("237NP", "241AM A DECAY") + rec("241AM", "  P", {{10, "0.0"}}) +
                             rec("237NP", "  N", {{10, "1.0"}, {32, "0.5"}, {42, "3.0"}}) +
