@@ -262,7 +262,8 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
 
   std::string body;
   int written = 0;
-  std::map<std::string, std::string> seen;  // DSID and records written: where from
+  std::map<std::string, std::string> seen;       // DSID and records written: where from
+  std::map<std::string, std::string> nameOwner;  // name written: its parent
   for (const DataSet& set : sets) {
     if (const std::string other = otherParent(set); !other.empty()) {
       err << "refused: " << where(set, set.line) << other << "\n";
@@ -275,8 +276,21 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
       err << "refused: " << where(set, set.line) << c.reason << "\n";
       continue;
     }
+    // A name written for another parent (the daughter's isomer reached from
+    // two parents) gets a digit of its own.
+    std::vector<OutSet> outSets = c.sets;
+    std::vector<std::string> renamed;
+    for (OutSet& o : outSets) {
+      const std::string wanted = o.name;
+      for (int digit = 2; digit <= 9; ++digit) {
+        const auto owner = nameOwner.find(o.name);
+        if (owner == nameOwner.end() || owner->second == parentLevel(set)) break;
+        o.name = wanted.substr(0, 7) + std::to_string(digit);
+      }
+      if (o.name != wanted) renamed.push_back(wanted + " as " + o.name);
+    }
     std::string records;
-    for (const OutSet& o : c.sets)
+    for (const OutSet& o : outSets)
       writeDataSet(o, records);
     const auto [first, isNew] =
         seen.try_emplace(set.dsid + "\n" + records, set.file + ":" + std::to_string(set.line));
@@ -287,6 +301,11 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
     }
     for (const Warning& w : c.warnings)
       err << "warning: " << where(set, w.line) << w.text << "\n";
+    for (const std::string& r : renamed)
+      err << "warning: " << where(set, set.line) << "written " << r
+          << ": the name is that of a data set of another parent\n";
+    for (const OutSet& o : outSets)
+      nameOwner.emplace(o.name, parentLevel(set));
     body += records;
     written += static_cast<int>(c.sets.size());
   }

@@ -367,11 +367,10 @@ class Converter {
                (ends.empty() ? sharedText : std::string()));
     if (!ends.empty())
       warn(WarningKind::SeveralEnds, endsLine,
-           "cascades end on the " + ends +
-               " keV level as well as on the lowest level (no transitions there in this part): "
-               "the data file's cascade has one end, so each further end is written as a data "
-               "set of its own (named /2, /3 ...) with the shares of the feedings and lines "
-               "ending there" +
+           "cascades end on the lowest level and on the " + ends +
+               " keV level(s), without transitions here: the data file's cascade has one end, "
+               "so each further end is written as a data set of its own (named /2, /3 ...) "
+               "with the shares of the feedings and lines ending there" +
                sharedText);
 
     const std::string base = settings_.name.empty() ? parentName(set_) : settings_.name;
