@@ -190,6 +190,35 @@ TEST_F(Command, OneNameIsWrittenForOneParentOnly) {
   EXPECT_NE(out_.str().find("80.57"), std::string::npos);
 }
 
+TEST_F(Command, ADaughterIsomerNameOfAnotherParentGetsADigit) {
+  // Co-60 decays through a Ni-60 isomer (its decay: NI-60M); the isomer's own
+  // IT data set is named NI-60M as well.
+  const std::string text =
+      ensdfRecord({{1, " 60NI"}, {10, "60CO B- DECAY"}}) +
+      ensdfRecord({{1, " 60CO"}, {8, "P"}, {10, "0.0"}, {40, "5.27 Y"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "N"}, {10, "1.0"}, {32, "1.0"}, {42, "1.0"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "L"}, {10, "0.0"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "L"}, {10, "1332.5"}, {40, "1 MS"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "G"}, {10, "1332.5"}, {22, "100"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "L"}, {10, "2505.7"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "B"}, {22, "100"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "G"}, {10, "1173.2"}, {22, "100"}}) + "\n" +
+      ensdfRecord({{1, " 60NI"}, {10, "60NI IT DECAY (1 MS)"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "P"}, {10, "1332.5"}, {40, "1 MS"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "N"}, {10, "1.0"}, {32, "1.0"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "L"}, {10, "0.0"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "L"}, {10, "1332.5"}, {40, "1 MS"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "G"}, {10, "1332.5"}, {22, "100"}});
+  std::ofstream(dir_ / "ni60.ens", std::ios::binary) << text;
+  options_.files = {(dir_ / "ni60.ens").string()};
+  ASSERT_EQ(run(), 0) << err_.str();
+  const std::string data = out_.str();
+  EXPECT_NE(data.find("CO-60 "), std::string::npos);
+  EXPECT_NE(data.find("NI-60M  "), std::string::npos) << data;
+  EXPECT_NE(data.find("NI-60M2 "), std::string::npos) << data;
+  EXPECT_NE(err_.str().find("written NI-60M as NI-60M2"), std::string::npos) << err_.str();
+}
+
 TEST_F(Command, ANuclideNotFoundSaysWhereItsDecaysAreFiled) {
   options_.nuclide = "Am-241";
   EXPECT_EQ(run(), 1);
