@@ -81,6 +81,23 @@ double parentHalfLife(const DataSet& set) {
   return t && !std::isnan(*t) ? *t : 0.0;
 }
 
+// Whether A and B are decays of one parent level: the same nuclide, level
+// energies within 1 keV (evaluations of the branches differ in the last
+// digits) and half-lives, where both are known, within a factor 1.5.
+bool sameParent(const DataSet& a, const DataSet& b) {
+  if (a.parents.empty() || b.parents.empty()) return parentLevel(a) == parentLevel(b);
+  const ParentRecord& p = a.parents.front();
+  const ParentRecord& q = b.parents.front();
+  if (trim(p.nucid) != trim(q.nucid)) return false;
+  auto energy = [](const Quantity& e) { return e.numeric ? e.value : e.given ? -1.0 : 0.0; };
+  const bool numeric = (p.energy.numeric || !p.energy.given) && (q.energy.numeric || !q.energy.given);
+  if (numeric && std::fabs(energy(p.energy) - energy(q.energy)) > 1.0) return false;
+  if (!numeric && p.energy.text != q.energy.text) return false;
+  const double s = parentHalfLife(a), t = parentHalfLife(b);
+  if (s > 0.0 && t > 0.0 && std::max(s, t) > 1.5 * std::min(s, t)) return false;
+  return true;
+}
+
 // Where the decay data sets of the nuclide NAME are filed: under the
 // daughter's mass number.
 std::string filedUnder(const std::string& name) {
@@ -202,29 +219,37 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
   settings.name = options.name;
   settings.allowBetaPlus = options.allowBetaPlus;
 
+  std::vector<Conversion> conversions;
+  conversions.reserve(sets.size());
+  for (const DataSet& set : sets)
+    conversions.push_back(convert(set, settings));
+
   // One name, one parent: where data sets of different parent levels (an
   // isomer and the ground state, or two isomers) would be written under one
   // name, the longest-lived parent keeps it and the others are refused.
+  auto nameOf = [&](const DataSet& set) {
+    return settings.name.empty() ? parentName(set) : settings.name;
+  };
   std::map<std::string, const DataSet*> namedParent;
-  for (const DataSet& set : sets) {
-    const std::string name = settings.name.empty() ? parentName(set) : settings.name;
-    const DataSet*& kept = namedParent[name];
-    if (kept == nullptr || parentHalfLife(set) > parentHalfLife(*kept)) kept = &set;
+  for (std::size_t i = 0; i < sets.size(); ++i) {
+    if (conversions[i].refusal != RefusalKind::None) continue;
+    const DataSet*& kept = namedParent[nameOf(sets[i])];
+    if (kept == nullptr || parentHalfLife(sets[i]) > parentHalfLife(*kept)) kept = &sets[i];
   }
   auto otherParent = [&](const DataSet& set) -> std::string {
-    const std::string name = settings.name.empty() ? parentName(set) : settings.name;
-    const DataSet& kept = *namedParent.at(name);
-    if (parentLevel(kept) == parentLevel(set)) return {};
-    return "the name " + name + " is that of the longer-lived parent " + parentLevel(kept) +
-           " keV (T1/2 " + (kept.parents.empty() ? std::string("?") : kept.parents.front().halfLife) +
-           ") written from " + kept.file + ":" +
-           std::to_string(kept.line) + "; convert this parent alone with --dataset \"" +
-           set.dsid + "\" and a --name of its own";
+    const auto kept = namedParent.find(nameOf(set));
+    if (kept == namedParent.end() || sameParent(*kept->second, set)) return {};
+    const DataSet& k = *kept->second;
+    return "the name " + kept->first + " is that of the longer-lived parent " + parentLevel(k) +
+           " keV (T1/2 " + (k.parents.empty() ? std::string("?") : k.parents.front().halfLife) +
+           ") written from " + k.file + ":" + std::to_string(k.line) +
+           "; convert this parent alone with --dataset \"" + set.dsid + "\" and a --name of its own";
   };
 
   if (options.list) {
-    for (const DataSet& set : sets) {
-      const Conversion c = convert(set, settings);
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+      const DataSet& set = sets[i];
+      const Conversion& c = conversions[i];
       out << set.file << ":" << set.line << ": " << set.dsid << ": parent " << parentName(set)
           << ", daughter " << trim(set.nucid) << ", mode " << set.decayToken() << ", " << c.levels
           << " levels, " << c.gammas << " gammas: ";
@@ -263,13 +288,16 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
   std::string body;
   int written = 0;
   std::map<std::string, std::string> seen;       // DSID and records written: where from
-  std::map<std::string, std::string> nameOwner;  // name written: its parent
-  for (const DataSet& set : sets) {
-    if (const std::string other = otherParent(set); !other.empty()) {
-      err << "refused: " << where(set, set.line) << other << "\n";
-      continue;
+  std::map<std::string, const DataSet*> nameOwner;  // name written: its parent
+  for (std::size_t i = 0; i < sets.size(); ++i) {
+    const DataSet& set = sets[i];
+    const Conversion& c = conversions[i];
+    if (c.refusal == RefusalKind::None) {
+      if (const std::string other = otherParent(set); !other.empty()) {
+        err << "refused: " << where(set, set.line) << other << "\n";
+        continue;
+      }
     }
-    const Conversion c = convert(set, settings);
     if (c.refusal != RefusalKind::None) {
       for (const Warning& w : c.warnings)
         err << "warning: " << where(set, w.line) << w.text << "\n";
@@ -282,12 +310,16 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
     std::vector<std::string> renamed;
     for (OutSet& o : outSets) {
       const std::string wanted = o.name;
-      for (int digit = 2; digit <= 9; ++digit) {
-        const auto owner = nameOwner.find(o.name);
-        if (owner == nameOwner.end() || owner->second == parentLevel(set)) break;
-        o.name = wanted.substr(0, 7) + std::to_string(digit);
+      const auto owner = nameOwner.find(wanted);
+      if (owner == nameOwner.end() || sameParent(*owner->second, set)) continue;
+      // A digit, or a letter after a name that ends in one (GE-73M2B).
+      const bool digit = std::isdigit(static_cast<unsigned char>(wanted.back())) != 0;
+      for (char mark = digit ? 'B' : '2'; mark <= (digit ? 'Z' : '9'); ++mark) {
+        o.name = wanted.substr(0, 7) + mark;
+        if (nameOwner.count(o.name) == 0) break;
       }
-      if (o.name != wanted) renamed.push_back(wanted + " as " + o.name);
+      renamed.push_back(wanted + " as " + o.name);
+      nameOwner.emplace(o.name, &set);
     }
     std::string records;
     for (const OutSet& o : outSets)
@@ -305,7 +337,7 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
       err << "warning: " << where(set, set.line) << "written " << r
           << ": the name is that of a data set of another parent\n";
     for (const OutSet& o : outSets)
-      nameOwner.emplace(o.name, parentLevel(set));
+      nameOwner.emplace(o.name, &set);
     body += records;
     written += static_cast<int>(c.sets.size());
   }
