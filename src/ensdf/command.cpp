@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <set>
 #include <sstream>
 
 #include "core/safe_file.hpp"
@@ -104,7 +104,10 @@ std::string filedUnder(const std::string& name) {
   std::string digits;
   for (char c : normalised(name))
     if (std::isdigit(static_cast<unsigned char>(c))) digits += c;
-  const int mass = std::stoi(digits);
+  int mass = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), mass);
+  if (error != std::errc() || end != digits.data() + digits.size() || mass > 999)
+    return "(no mass number can be read from the name)";
   std::string text = std::to_string(mass) + " (beta, electron capture, isomeric transition)";
   if (mass > 4) text += " and " + std::to_string(mass - 4) + " (alpha)";
   return text;

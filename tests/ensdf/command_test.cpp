@@ -227,6 +227,8 @@ TEST_F(Command, ANuclideNotFoundSaysWhereItsDecaysAreFiled) {
   EXPECT_NE(err_.str().find("241 (beta, electron capture, isomeric transition) and 237 (alpha)"),
             std::string::npos)
       << err_.str();
+  options_.nuclide = "CO99999999999";  // a mass number beyond any: no crash
+  EXPECT_EQ(run(), 1);
 }
 
 TEST_F(Command, TheSameDataSetTwiceIsWrittenOnce) {
