@@ -159,15 +159,11 @@ class Converter {
     }
   }
 
-  // The data file holds one transition between two levels: a second gamma
-  // between the same levels adds its intensity to the first.
+  // Every placed gamma with photon intensity is a transition of its own, also
+  // a second one between the same two levels (see splitByLine).
   void edgesFrom(const DecayScheme& scheme) {
-    std::map<int, const GammaRecord*> records;
-    for (const LevelRecord& l : set_.levels)
-      for (const GammaRecord& g : l.gammas)
-        records[g.line] = &g;
-    std::string merged;
-    int mergedLine = 0;
+    std::string twice;
+    int twiceLine = 0;
     for (const SchemeTransition& t : scheme.transitions) {
       Edge e;
       e.upper = t.upper;
@@ -176,21 +172,20 @@ class Converter {
       e.intensity = t.gamma;
       e.alpha = t.alpha;
       e.alphak = t.alphaK;
-      auto same = std::find_if(edges_.begin(), edges_.end(), [&](const Edge& o) {
+      const bool same = std::any_of(edges_.begin(), edges_.end(), [&](const Edge& o) {
         return o.upper == e.upper && o.lower == e.lower;
       });
-      if (same != edges_.end()) {
-        same->intensity += e.intensity;
-        merged += (merged.empty() ? "" : ", ") + records.at(t.record)->energy.text;
-        if (mergedLine == 0) mergedLine = t.record;
-        continue;
+      if (same) {
+        twice += (twice.empty() ? "" : ", ") + num(t.energy);
+        if (twiceLine == 0) twiceLine = t.record;
       }
       edges_.push_back(e);
     }
-    if (!merged.empty())
-      warn(WarningKind::MergedGammas, mergedLine,
-           "gammas between the same two levels as an earlier one, intensity added to it: " +
-               merged + " keV");
+    if (!twice.empty())
+      warn(WarningKind::MergedGammas, twiceLine,
+           "gammas between the same two levels as an earlier one (" + twice +
+               " keV): the data file holds one transition per pair of levels, so each is "
+               "written in a data set of its own with the cascades that pass through it");
   }
 
   // Splits the decay at every isomer that decays within the data set and
@@ -319,7 +314,7 @@ class Converter {
     struct Piece {
       Part part;
       int k = 0;     // the part
-      int end = 0;   // 0: the part's lowest level; n: its n-th other end
+      int end = 0;   // 0: the part's first data set; n: its n-th further one
     };
     std::vector<Piece> pieces;
     std::string ends;
@@ -331,13 +326,14 @@ class Converter {
         ends += (ends.empty() ? "" : ", ") + num(end.energy);
         if (endsLine == 0) endsLine = end.record->line;
       }
-      for (std::size_t t = 0; t < byEnd.size(); ++t) {
-        const Part& part = byEnd[t];
-        bool xrays = false;
-        for (std::size_t i = 0; i < part.nodes.size(); ++i)
-          if (capture_ && part.feed[i] * part.pk[i] > 0.0) xrays = true;
-        if (!part.edges.empty() || xrays)
-          pieces.push_back({std::move(byEnd[t]), k, static_cast<int>(t)});
+      int count = 0;
+      for (const Part& byEndPart : byEnd) {
+        for (Part& part : splitByLine(byEndPart)) {
+          bool xrays = false;
+          for (std::size_t i = 0; i < part.nodes.size(); ++i)
+            if (capture_ && part.feed[i] * part.pk[i] > 0.0) xrays = true;
+          if (!part.edges.empty() || xrays) pieces.push_back({std::move(part), k, count++});
+        }
       }
     }
     if (pieces.empty())  // a decay with nothing to count still shows its levels
@@ -345,13 +341,15 @@ class Converter {
     // Lines written in more than one data set, each with its share.
     std::vector<std::string> shared;
     {
-      std::map<std::pair<int, int>, int> sets;  // scheme levels of a line: data sets holding it
+      // A line by its scheme levels and energy: the data sets holding it.
+      std::map<std::tuple<int, int, float>, int> sets;
       for (const Piece& piece : pieces)
         for (const Edge& e : piece.part.edges)
           ++sets[{piece.part.nodes[static_cast<std::size_t>(e.upper)],
-                  piece.part.nodes[static_cast<std::size_t>(e.lower)]}];
+                  piece.part.nodes[static_cast<std::size_t>(e.lower)], e.energy}];
       for (const Edge& e : edges_)
-        if (sets[{e.upper, e.lower}] > 1) shared.push_back(num(static_cast<double>(e.energy)));
+        if (sets[{e.upper, e.lower, e.energy}] > 1)
+          shared.push_back(num(static_cast<double>(e.energy)));
     }
     const std::string sharedText =
         shared.empty() ? std::string()
@@ -405,6 +403,87 @@ class Converter {
       }
       result_.sets.push_back(std::move(o));
     }
+  }
+
+  // A part with two transitions between the same two levels, as two parts:
+  // the cascades through the weaker of them, and all others. Above its upper
+  // level J each level is fed and each transition weighted with the share of
+  // the cascades that take it (or do not); J itself emits only it (or all
+  // but it); below its lower level each level emits with the share of its
+  // population that came through it (or did not). Repeated until no pair
+  // holds two.
+  static std::vector<Part> splitByLine(const Part& part) {
+    const std::size_t m = part.nodes.size();
+    const Edge* weaker = nullptr;
+    for (std::size_t a = 0; a < part.edges.size() && weaker == nullptr; ++a)
+      for (std::size_t b = a + 1; b < part.edges.size(); ++b)
+        if (part.edges[a].upper == part.edges[b].upper &&
+            part.edges[a].lower == part.edges[b].lower) {
+          weaker = part.edges[b].flow() < part.edges[a].flow() ? &part.edges[b] : &part.edges[a];
+          break;
+        }
+    if (weaker == nullptr) return {part};
+    const auto j = static_cast<std::size_t>(weaker->upper);
+    std::vector<double> outFlow(m, 0.0);
+    for (const Edge& e : part.edges)
+      outFlow[static_cast<std::size_t>(e.upper)] += e.flow();
+    // through[i]: of the cascades from level i at or above J, the share that takes it.
+    std::vector<double> through(m, 0.0);
+    through[j] = weaker->flow() / outFlow[j];
+    for (std::size_t i = j + 1; i < m; ++i)
+      for (const Edge& e : part.edges)
+        if (static_cast<std::size_t>(e.upper) == i && static_cast<std::size_t>(e.lower) >= j &&
+            outFlow[i] > 0.0)
+          through[i] += e.flow() / outFlow[i] * through[static_cast<std::size_t>(e.lower)];
+    // Populations as the program forms them (per level normalised), and
+    // below J the part of them that came through the weaker transition.
+    std::vector<double> pop = part.feed;
+    std::vector<double> after(m, 0.0);
+    for (std::size_t i = m; i-- > 0;) {
+      if (i == static_cast<std::size_t>(weaker->lower)) after[i] += pop[j] * through[j];
+      for (const Edge& e : part.edges)
+        if (static_cast<std::size_t>(e.upper) == i && outFlow[i] > 0.0) {
+          pop[static_cast<std::size_t>(e.lower)] += e.flow() / outFlow[i] * pop[i];
+          if (i < j) after[static_cast<std::size_t>(e.lower)] += e.flow() / outFlow[i] * after[i];
+        }
+    }
+    std::vector<Part> both(2);
+    for (int taken = 1; taken >= 0; --taken) {
+      Part& p = both[static_cast<std::size_t>(taken)];
+      auto share = [&](std::size_t i) {  // of level i's feeding and cascades in this part
+        if (i >= j) return taken ? through[i] : 1.0 - through[i];
+        const double s = pop[i] > 0.0 ? std::min(after[i] / pop[i], 1.0) : 0.0;
+        return taken ? s : 1.0 - s;
+      };
+      std::vector<int> position(m, -1);
+      for (std::size_t i = 0; i < m; ++i) {
+        if (!(share(i) > 0.0) && !(i == 0)) continue;
+        position[i] = static_cast<int>(p.nodes.size());
+        p.nodes.push_back(part.nodes[i]);
+        p.feed.push_back(i >= j || !taken ? part.feed[i] * (i >= j ? share(i) : 1.0) : 0.0);
+        p.pk.push_back(part.pk[i]);
+      }
+      for (const Edge& e : part.edges) {
+        const auto u = static_cast<std::size_t>(e.upper);
+        const auto l = static_cast<std::size_t>(e.lower);
+        if (position[u] < 0 || position[l] < 0) continue;
+        if (u == j && ((&e == weaker) != (taken == 1))) continue;
+        if (taken && u > j && l < j) continue;  // passes over J: not through it
+        Edge local = e;
+        local.upper = position[u];
+        local.lower = position[l];
+        // Above J a transition carries the share of its lower level; J's
+        // own keep their intensity; below J the share of the upper level.
+        if (u > j) local.intensity *= l >= j ? share(l) : 1.0;
+        else if (u < j) local.intensity *= share(u);
+        p.edges.push_back(local);
+      }
+    }
+    std::vector<Part> parts;
+    for (const Part& p : both)
+      for (Part& q : splitByLine(p))
+        parts.push_back(std::move(q));
+    return parts;
   }
 
   // A part whose cascades end on more than its lowest level, as one part per
@@ -598,7 +677,7 @@ const char* warningName(WarningKind kind) {
     case WarningKind::OffsetLevels:
       return "levels with unknown offset";
     case WarningKind::MergedGammas:
-      return "gammas merged";
+      return "gammas between the same levels";
     case WarningKind::SeveralParents:
       return "several P/N records";
     case WarningKind::IsomerSplit:

@@ -17,7 +17,7 @@ enum class WarningKind {
   SkippedGammas,    // gammas that cannot enter the scheme
   SharedIntensity,  // multiply placed gammas with undivided intensity
   OffsetLevels,     // levels with an unknown energy offset dropped
-  MergedGammas,     // two gammas between the same levels, intensities added
+  MergedGammas,     // two gammas between the same levels, written in data sets of their own
   SeveralParents,   // several P or N records, the first used
   IsomerSplit,      // the decay split at an isomer
   Bypass,           // transitions passing over an isomer

@@ -358,6 +358,42 @@ TEST(Isomers, ALevelWithoutTransitionsIsNoIsomerAndEndsItsCascades) {
   EXPECT_EQ(countKind(c, WarningKind::SeveralEnds), 1);
 }
 
+TEST(Isomers, TwoGammasBetweenTheSameLevelsStayTwoLines) {
+  // 300 keV decays by 200.0 and 200.4 keV to 100 keV and by 300 keV to the
+  // ground state; 100 keV follows both 200 keV lines.
+  const std::string text =
+      id(" 99TC", "99MO B- DECAY") + rec(" 99MO", "  P", {{10, "0.0"}}) +
+      rec(" 99TC", "  N", {{10, "1.0"}, {32, "1.0"}, {42, "1.0"}}) +
+      rec(" 99TC", "  L", {{10, "0.0"}}) + rec(" 99TC", "  L", {{10, "100.0"}}) +
+      rec(" 99TC", "  G", {{10, "100.0"}, {22, "70"}}) + rec(" 99TC", "  L", {{10, "300.0"}}) +
+      rec(" 99TC", "  B", {{22, "100"}}) + rec(" 99TC", "  G", {{10, "200.0"}, {22, "50"}}) +
+      rec(" 99TC", "  G", {{10, "300.0"}, {22, "30"}}) +
+      rec(" 99TC", "  G", {{10, "200.4"}, {22, "20"}});
+  const Conversion c = convertOne(text);
+  ASSERT_EQ(c.sets.size(), 2u);
+  EXPECT_EQ(countKind(c, WarningKind::MergedGammas), 1);
+  // Without the weaker: the level fed with the 80 % that does not take it.
+  const OutSet& main = c.sets[0];
+  EXPECT_EQ(main.name, "MO-99");
+  ASSERT_EQ(main.levels.size(), 3u);
+  EXPECT_FLOAT_EQ(main.levels[2].feed, 80.0f);
+  ASSERT_EQ(main.transitions.size(), 3u);
+  EXPECT_FLOAT_EQ(main.transitions[0].intensity, 50.0f);  // 100 keV after 200.0 keV
+  EXPECT_FLOAT_EQ(main.transitions[1].energy, 200.0f);
+  EXPECT_FLOAT_EQ(main.transitions[1].intensity, 50.0f);
+  EXPECT_FLOAT_EQ(main.transitions[2].energy, 300.0f);
+  EXPECT_FLOAT_EQ(main.transitions[2].intensity, 30.0f);
+  // The cascades through 200.4 keV, in coincidence with 100 keV as well.
+  const OutSet& weaker = c.sets[1];
+  EXPECT_EQ(weaker.name, "MO-99/2");
+  ASSERT_EQ(weaker.levels.size(), 3u);
+  EXPECT_FLOAT_EQ(weaker.levels[2].feed, 20.0f);
+  ASSERT_EQ(weaker.transitions.size(), 2u);
+  EXPECT_FLOAT_EQ(weaker.transitions[0].intensity, 20.0f);
+  EXPECT_FLOAT_EQ(weaker.transitions[1].energy, 200.4f);
+  EXPECT_FLOAT_EQ(weaker.transitions[1].intensity, 20.0f);
+}
+
 // Real decays with an isomer or a level without transitions in their cascades:
 // every line of the scheme above 0.1 % emission is written between its own two
 // levels, with its whole intensity over the data sets.

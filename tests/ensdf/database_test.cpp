@@ -13,6 +13,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -115,6 +116,14 @@ TEST(Database, EveryDecayDataSetConvertsAndRunsOrIsRefused) {
     ++converted;
     ASSERT_FALSE(c.conversion.sets.empty()) << c.where;
     dataSets += static_cast<int>(c.conversion.sets.size());
+    // The data file holds one transition per pair of levels: a second would
+    // replace the first.
+    for (const auto& o : c.conversion.sets) {
+      std::set<std::pair<int, int>> pairs;
+      for (const auto& t : o.transitions)
+        EXPECT_TRUE(pairs.insert({t.upper, t.lower}).second)
+            << c.where << ": " << o.name << " " << t.upper << " -> " << t.lower;
+    }
     // Under the sanitizers a sample is run, to keep the test short.
     if (kSanitized && i % 16 != 0) continue;
     std::istringstream data(block + c.text + std::string(tcsum::ensdf::kEndMarker));
