@@ -185,7 +185,9 @@ class Converter {
       warn(WarningKind::MergedGammas, twiceLine,
            "gammas between the same two levels as an earlier one (" + twice +
                " keV): the data file holds one transition per pair of levels, so each is "
-               "written in a data set of its own with the cascades that pass through it");
+               "written in a data set of its own with the cascades that pass through it; the "
+               "two make one peak, whose factor is the sum of the intensities over the sum of "
+               "intensity/factor");
   }
 
   // Splits the decay at every isomer that decays within the data set and
