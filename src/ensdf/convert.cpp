@@ -92,7 +92,8 @@ class Converter {
     for (const SchemeLevel& l : build.scheme.levels)
       positrons += l.betaPlus;
     if (positrons > kBetaPlusShare && !settings_.allowBetaPlus) {
-      std::erase_if(result_.warnings, [](const Warning& w) { return w.kind == WarningKind::BetaPlus; });
+      std::erase_if(result_.warnings,
+                    [](const Warning& w) { return w.kind == WarningKind::BetaPlus; });
       return refuse(RefusalKind::BetaPlus,
                     "positrons in " + num(positrons) +
                         " % of decays: the data file has no annihilation radiation, which sums "
@@ -118,7 +119,8 @@ class Converter {
     for (const SchemeTransition& t : scheme.transitions) {
       const std::string what = "the " + num(t.energy) + " keV gamma";
       if (!(t.alpha >= 0.0)) return "ALPHA (CC) " + num(t.alpha) + " of " + what + " is negative";
-      if (!(t.alphaK >= 0.0)) return "ALPHAK (KC) " + num(t.alphaK) + " of " + what + " is negative";
+      if (!(t.alphaK >= 0.0))
+        return "ALPHAK (KC) " + num(t.alphaK) + " of " + what + " is negative";
       if (!(t.gamma >= 0.0)) return "intensity " + num(t.gamma) + " % of " + what + " is negative";
       if (t.gamma > 0.0) counted = true;
     }
@@ -126,7 +128,8 @@ class Converter {
       return "every gamma intensity is 0 % of decays (NR or BR 0?): nothing would be counted";
     for (const SchemeLevel& l : scheme.levels) {
       const std::string what = "the " + num(l.energy) + " keV level";
-      if (!(l.feeding >= 0.0)) return "feeding " + num(l.feeding) + " % of " + what + " is negative";
+      if (!(l.feeding >= 0.0))
+        return "feeding " + num(l.feeding) + " % of " + what + " is negative";
       if (!(l.kCaptureFraction >= 0.0 && l.kCaptureFraction <= 1.0))
         return "CK " + num(l.kCaptureFraction) + " of " + what + " lies outside 0 ... 1";
     }
@@ -236,7 +239,9 @@ class Converter {
     std::vector<std::vector<bool>> reachedHere(partCount, std::vector<bool>(n, false));
     std::vector<bool> fed(n, false);
     std::vector<int> emitting(n, 0);  // parts in which a level's transitions are written
-    auto topOf = [&](int k) { return k + 1 < parts ? bounds[static_cast<std::size_t>(k + 1)] : -1; };
+    auto topOf = [&](int k) {
+      return k + 1 < parts ? bounds[static_cast<std::size_t>(k + 1)] : -1;
+    };
     for (int k = parts - 1; k >= 0; --k) {
       const auto kk = static_cast<std::size_t>(k);
       auto& in = member[kk];
@@ -315,8 +320,8 @@ class Converter {
     // to count are not written.
     struct Piece {
       Part part;
-      int k = 0;     // the part
-      int end = 0;   // 0: the part's first data set; n: its n-th further one
+      int k = 0;    // the part
+      int end = 0;  // 0: the part's first data set; n: its n-th further one
     };
     std::vector<Piece> pieces;
     std::string ends;
@@ -476,8 +481,10 @@ class Converter {
         local.lower = position[l];
         // Above J a transition carries the share of its lower level; J's
         // own keep their intensity; below J the share of the upper level.
-        if (u > j) local.intensity *= l >= j ? share(l) : 1.0;
-        else if (u < j) local.intensity *= share(u);
+        if (u > j)
+          local.intensity *= l >= j ? share(l) : 1.0;
+        else if (u < j)
+          local.intensity *= share(u);
         p.edges.push_back(local);
       }
     }

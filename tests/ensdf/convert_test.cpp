@@ -99,8 +99,7 @@ TEST(Normalisation, ValuesTheRunCannotUseAreRefusedByName) {
   text.replace(feed, 3, "-90");
   c = convertOne(text);
   EXPECT_EQ(c.refusal, RefusalKind::Value);
-  EXPECT_NE(c.reason.find("feeding -90 % of the 1332.51 keV level"), std::string::npos)
-      << c.reason;
+  EXPECT_NE(c.reason.find("feeding -90 % of the 1332.51 keV level"), std::string::npos) << c.reason;
 }
 
 TEST(DecayModes, CaptureBetaPlusAlphaAndRefused) {
@@ -401,16 +400,15 @@ TEST(Isomers, RealDecaysKeepEveryLineOnItsLevels) {
   const std::filesystem::path dir =
       std::filesystem::path(TCSUM_SOURCE_DIR) / ".." / "shared" / "ensdf";
   if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << "no ENSDF files at " << dir;
-  const std::pair<const char*, const char*> decays[] = {
-      {"ensdf.075", "75SE EC DECAY (119.78 D)"},
-      {"ensdf.131", "131I B- DECAY"},
-      {"ensdf.214", "214PB B- DECAY"}};
+  const std::pair<const char*, const char*> decays[] = {{"ensdf.075", "75SE EC DECAY (119.78 D)"},
+                                                        {"ensdf.131", "131I B- DECAY"},
+                                                        {"ensdf.214", "214PB B- DECAY"}};
   for (const auto& [file, dsid] : decays) {
     std::ifstream in(dir / file, std::ios::binary);
     const std::string content{std::istreambuf_iterator<char>(in), {}};
     const auto sets = readDataSets(content, file);
-    const auto set = std::find_if(sets.begin(), sets.end(),
-                                  [&](const DataSet& s) { return s.dsid == dsid; });
+    const auto set =
+        std::find_if(sets.begin(), sets.end(), [&](const DataSet& s) { return s.dsid == dsid; });
     ASSERT_NE(set, sets.end()) << dsid;
     const SchemeBuild whole = buildScheme(*set, {});
     const Conversion c = convert(*set, {});
