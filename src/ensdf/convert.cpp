@@ -430,6 +430,11 @@ class Converter {
           break;
         }
     if (weaker == nullptr) return {part};
+    if (!(weaker->flow() > 0.0)) {  // carries nothing: the program would take it as absent
+      Part rest = part;
+      rest.edges.erase(rest.edges.begin() + (weaker - part.edges.data()));
+      return splitByLine(rest);
+    }
     const auto j = static_cast<std::size_t>(weaker->upper);
     std::vector<double> outFlow(m, 0.0);
     for (const Edge& e : part.edges)

@@ -391,6 +391,15 @@ TEST(Isomers, TwoGammasBetweenTheSameLevelsStayTwoLines) {
   EXPECT_FLOAT_EQ(weaker.transitions[0].intensity, 20.0f);
   EXPECT_FLOAT_EQ(weaker.transitions[1].energy, 200.4f);
   EXPECT_FLOAT_EQ(weaker.transitions[1].intensity, 20.0f);
+
+  // A second gamma of intensity 0 carries nothing: it must not replace the first.
+  std::string zero = text;
+  zero.replace(zero.rfind("20"), 2, "0 ");
+  const Conversion z = convertOne(zero);
+  ASSERT_EQ(z.sets.size(), 1u);
+  ASSERT_EQ(z.sets[0].transitions.size(), 3u);
+  EXPECT_FLOAT_EQ(z.sets[0].transitions[1].energy, 200.0f);
+  EXPECT_FLOAT_EQ(z.sets[0].transitions[1].intensity, 50.0f);
 }
 
 // Real decays with an isomer or a level without transitions in their cascades:
