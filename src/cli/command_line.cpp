@@ -301,6 +301,9 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
       ->add_option("--isomer-threshold", e.options.isomerThreshold,
                    "A level living at least this long breaks the prompt cascade (default 1 us)")
       ->type_name("TIME");
+  ensdf->add_flag("--allow-beta-plus", e.options.allowBetaPlus,
+                  "Write a decay with positrons in more than 1 % of decays (without their "
+                  "annihilation radiation)");
   ensdf->add_flag("--force", e.force, "Replace an existing output file");
 
   UncertaintyOptionValues uncertainty;

@@ -236,6 +236,12 @@ int runProgram(const ProgramOptions& o) {
 
 int runEnsdf(const EnsdfRequest& request) {
   if (request.options.output == "-") return ensdf::run(request.options, std::cout, std::cerr);
+  if (const std::string input = ensdf::inputAt(request.options, request.options.output);
+      !input.empty()) {
+    std::cerr << "tcsum ensdf: -o: " << request.options.output << " is the input " << input
+              << ": writing it would replace the input\n";
+    return kExitUsage;
+  }
   try {
     // Refuse an existing file before converting anything.
     OutputFile file(request.options.output, "converted data file", request.force);

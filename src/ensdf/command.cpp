@@ -4,12 +4,18 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <sstream>
 
 #include "core/fatal.hpp"
+#include "core/safe_file.hpp"
 #include "core/text_file.hpp"
 #include "efficiency/csv_table.hpp"
+
 #include "ensdf/convert.hpp"
 #include "ensdf/dataset.hpp"
 #include "ensdf/writer.hpp"
@@ -94,7 +100,62 @@ std::string where(const DataSet& set, int line) {
   return escapedControls(set.file + ":" + std::to_string(line) + ": " + set.dsid + ": ");
 }
 
+// The parent of SET as its nuclide and level: "166HO 5.969".
+std::string parentLevel(const DataSet& set) {
+  if (set.parents.empty()) return set.dsid.substr(0, set.dsid.find(' '));
+  const ParentRecord& p = set.parents.front();
+  return std::string(trim(p.nucid)) + " " + (p.energy.given ? p.energy.text : "0");
+}
+
+double parentHalfLife(const DataSet& set) {
+  if (set.parents.empty()) return 0.0;
+  const auto t = parseDuration(set.parents.front().halfLife);
+  return t && !std::isnan(*t) ? *t : 0.0;
+}
+
+// Whether A and B are decays of one parent level: the same nuclide, level
+// energies within 1 keV (evaluations of the branches differ in the last
+// digits) and half-lives, where both are known, within a factor 1.5.
+bool sameParent(const DataSet& a, const DataSet& b) {
+  if (a.parents.empty() || b.parents.empty()) return parentLevel(a) == parentLevel(b);
+  const ParentRecord& p = a.parents.front();
+  const ParentRecord& q = b.parents.front();
+  if (trim(p.nucid) != trim(q.nucid)) return false;
+  auto energy = [](const Quantity& e) { return e.numeric ? e.value : e.given ? -1.0 : 0.0; };
+  const bool numeric = (p.energy.numeric || !p.energy.given) && (q.energy.numeric || !q.energy.given);
+  if (numeric && std::fabs(energy(p.energy) - energy(q.energy)) > 1.0) return false;
+  if (!numeric && p.energy.text != q.energy.text) return false;
+  const double s = parentHalfLife(a), t = parentHalfLife(b);
+  if (s > 0.0 && t > 0.0 && std::max(s, t) > 1.5 * std::min(s, t)) return false;
+  return true;
+}
+
+// Where the decay data sets of the nuclide NAME are filed: under the
+// daughter's mass number.
+std::string filedUnder(const std::string& name) {
+  std::string digits;
+  for (char c : normalised(name))
+    if (std::isdigit(static_cast<unsigned char>(c))) digits += c;
+  int mass = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), mass);
+  if (error != std::errc() || end != digits.data() + digits.size() || mass > 999)
+    return "(no mass number can be read from the name)";
+  std::string text = std::to_string(mass) + " (beta, electron capture, isomeric transition)";
+  if (mass > 4) text += " and " + std::to_string(mass - 4) + " (alpha)";
+  return text;
+}
+
 }  // namespace
+
+std::string inputAt(const Options& options, const std::string& output) {
+  std::vector<std::string> inputs = options.files;
+  if (!options.efficiency.empty()) inputs.push_back(options.efficiency);
+  for (const std::string& input : inputs) {
+    std::error_code error;
+    if (std::filesystem::equivalent(output, input, error)) return input;
+  }
+  return {};
+}
 
 bool matchesNuclide(const DataSet& set, const std::string& name) {
   const std::string wanted = normalised(name);
@@ -156,6 +217,13 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
     err << "error: no ENSDF file given\n";
     return 2;
   }
+  if (options.output != "-") {
+    if (const std::string input = inputAt(options, options.output); !input.empty()) {
+      err << "error: -o: " << options.output << " is the input " << input
+          << ": writing it would replace the input\n";
+      return 2;
+    }
+  }
 
   std::vector<DataSet> sets;
   for (const std::string& path : options.files) {
@@ -171,17 +239,52 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
     }
   }
   if (sets.empty()) {
-    err << "error: no decay data set in the files matches\n";
+    if (!options.nuclide.empty() && options.dataset.empty())
+      err << "error: no decay data set of " << escapedControls(normalised(options.nuclide))
+          << " in the files: decay data sets are filed under the daughter's mass number, for "
+             "this parent "
+          << filedUnder(options.nuclide) << "\n";
+    else
+      err << "error: no decay data set in the files matches\n";
     return 1;
   }
 
   Settings settings;
   settings.isomerThreshold = *threshold;
   settings.name = options.name;
+  settings.allowBetaPlus = options.allowBetaPlus;
+
+  std::vector<Conversion> conversions;
+  conversions.reserve(sets.size());
+  for (const DataSet& set : sets)
+    conversions.push_back(convert(set, settings));
+
+  // One name, one parent: where data sets of different parent levels (an
+  // isomer and the ground state, or two isomers) would be written under one
+  // name, the longest-lived parent keeps it and the others are refused.
+  auto nameOf = [&](const DataSet& set) {
+    return settings.name.empty() ? parentName(set) : settings.name;
+  };
+  std::map<std::string, const DataSet*> namedParent;
+  for (std::size_t i = 0; i < sets.size(); ++i) {
+    if (conversions[i].refusal != RefusalKind::None) continue;
+    const DataSet*& kept = namedParent[nameOf(sets[i])];
+    if (kept == nullptr || parentHalfLife(sets[i]) > parentHalfLife(*kept)) kept = &sets[i];
+  }
+  auto otherParent = [&](const DataSet& set) -> std::string {
+    const auto kept = namedParent.find(nameOf(set));
+    if (kept == namedParent.end() || sameParent(*kept->second, set)) return {};
+    const DataSet& k = *kept->second;
+    return "the name " + kept->first + " is that of the longer-lived parent " + parentLevel(k) +
+           " keV (T1/2 " + (k.parents.empty() ? std::string("?") : k.parents.front().halfLife) +
+           ") written from " + k.file + ":" + std::to_string(k.line) +
+           "; convert this parent alone with --dataset \"" + set.dsid + "\" and a --name of its own";
+  };
 
   if (options.list) {
-    for (const DataSet& set : sets) {
-      const Conversion c = convert(set, settings);
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+      const DataSet& set = sets[i];
+      const Conversion& c = conversions[i];
       out << where(set, set.line) << "parent " << escapedControls(parentName(set)) << ", daughter "
           << escapedControls(trim(set.nucid)) << ", mode " << escapedControls(set.decayToken())
           << ", " << c.levels << " levels, " << c.gammas << " gammas: ";
@@ -225,18 +328,59 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
 
   std::string body;
   int written = 0;
-  for (const DataSet& set : sets) {
-    const Conversion c = convert(set, settings);
-    for (const Warning& w : c.warnings)
-      err << "warning: " << where(set, w.line) << escapedControls(w.text) << "\n";
+  std::map<std::string, std::string> seen;       // DSID and records written: where from
+  std::map<std::string, const DataSet*> nameOwner;  // name written: its parent
+  for (std::size_t i = 0; i < sets.size(); ++i) {
+    const DataSet& set = sets[i];
+    const Conversion& c = conversions[i];
+    if (c.refusal == RefusalKind::None) {
+      if (const std::string other = otherParent(set); !other.empty()) {
+        err << "refused: " << where(set, set.line) << escapedControls(other) << "\n";
+        continue;
+      }
+    }
     if (c.refusal != RefusalKind::None) {
+      for (const Warning& w : c.warnings)
+        err << "warning: " << where(set, w.line) << escapedControls(w.text) << "\n";
       err << "refused: " << where(set, set.line) << escapedControls(c.reason) << "\n";
       continue;
     }
-    for (const OutSet& o : c.sets) {
-      writeDataSet(o, body);
-      ++written;
+    // A name written for another parent (the daughter's isomer reached from
+    // two parents) gets a digit of its own.
+    std::vector<OutSet> outSets = c.sets;
+    std::vector<std::string> renamed;
+    for (OutSet& o : outSets) {
+      const std::string wanted = o.name;
+      const auto owner = nameOwner.find(wanted);
+      if (owner == nameOwner.end() || sameParent(*owner->second, set)) continue;
+      // A digit, or a letter after a name that ends in one (GE-73M2B).
+      const bool digit = std::isdigit(static_cast<unsigned char>(wanted.back())) != 0;
+      for (char mark = digit ? 'B' : '2'; mark <= (digit ? 'Z' : '9'); ++mark) {
+        o.name = wanted.substr(0, 7) + mark;
+        if (nameOwner.count(o.name) == 0) break;
+      }
+      renamed.push_back(wanted + " as " + o.name);
+      nameOwner.emplace(o.name, &set);
     }
+    std::string records;
+    for (const OutSet& o : outSets)
+      writeDataSet(o, records);
+    const auto [first, isNew] =
+        seen.try_emplace(set.dsid + "\n" + records, set.file + ":" + std::to_string(set.line));
+    if (!isNew) {
+      err << "warning: " << where(set, set.line) << "the same data set as " << escapedControls(first->second)
+          << ", written once\n";
+      continue;
+    }
+    for (const Warning& w : c.warnings)
+      err << "warning: " << where(set, w.line) << escapedControls(w.text) << "\n";
+    for (const std::string& r : renamed)
+      err << "warning: " << where(set, set.line) << "written " << escapedControls(r)
+          << ": the name is that of a data set of another parent\n";
+    for (const OutSet& o : outSets)
+      nameOwner.emplace(o.name, &set);
+    body += records;
+    written += static_cast<int>(c.sets.size());
   }
   if (written == 0) {
     err << "error: no data set converted\n";
@@ -259,11 +403,16 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
     }
     return 0;
   }
-  std::ofstream file(options.output, std::ios::binary | std::ios::trunc);
-  file << text;
-  file.close();
-  if (!file) {
-    err << "error: cannot write " << options.output << "\n";
+  // Whole or not at all, and never over an existing file.
+  try {
+    SafeFile file(options.output, SafeFile::Mode::besideKeep);
+    file.write(text);
+    file.commit(true);
+  } catch (const SafeFile::Fault& fault) {
+    err << "error: cannot write " << options.output
+        << (fault.error == 0 ? std::string(": a file is in the way (not replaced)")
+                             : ": " + std::string(std::strerror(fault.error)))
+        << "\n";
     return 1;
   }
   return 0;

@@ -27,6 +27,9 @@
 //                  after the daughter isomer (AG-109M).
 // --isomer-threshold TIME   a level living at least this long breaks the
 //                  prompt cascade ("1 us"; units fs ps ns us ms s m h d y).
+// --allow-beta-plus  write a decay with positrons in more than 1 % of decays
+//                  (refused without it: the data file has no annihilation
+//                  radiation).
 //
 // Warnings go to `err`, one line each: "warning: FILE:LINE: DSID: ...".
 // A data set that cannot be converted gives one line
@@ -51,7 +54,12 @@ struct Options {
   std::string output = "-";  // "-" = the stream `out`
   std::string name;          // empty = from the parent
   std::string isomerThreshold = "1 us";
+  bool allowBetaPlus = false;
 };
+
+// The input of OPTIONS (an ENSDF file or the efficiency file) that the
+// output file OUTPUT is, by any spelling or link; empty when none is.
+std::string inputAt(const Options& options, const std::string& output);
 
 // Runs the conversion; returns the exit status (0 ok, 1 fault, 2 usage).
 int run(const Options& options, std::ostream& out, std::ostream& err);

@@ -28,6 +28,15 @@ std::string num(double value) {
   return std::string(buffer, r.ptr);
 }
 
+// At most ten items of a list, then how many more.
+std::string listed(const std::vector<std::string>& items) {
+  std::string text;
+  for (std::size_t i = 0; i < items.size() && i < 10; ++i)
+    text += (i == 0 ? "" : ", ") + items[i];
+  if (items.size() > 10) text += " and " + std::to_string(items.size() - 10) + " more";
+  return text;
+}
+
 struct Node {
   double energy = 0.0;
   float energyOut = 0.0f;
@@ -76,6 +85,23 @@ class Converter {
     result_.gammas = build.gammas;
     result_.warnings = std::move(build.warnings);
     if (build.refusal != RefusalKind::None) return refuse(build.refusal, std::move(build.reason));
+    for (Warning& w : result_.warnings)
+      if (w.kind == WarningKind::NoConversion && w.text.starts_with(kNoConversion))
+        w.text = "no conversion coefficient, 0 written" + w.text.substr(kNoConversion.size());
+    double positrons = 0.0;
+    for (const SchemeLevel& l : build.scheme.levels)
+      positrons += l.betaPlus;
+    if (positrons > kBetaPlusShare && !settings_.allowBetaPlus) {
+      std::erase_if(result_.warnings,
+                    [](const Warning& w) { return w.kind == WarningKind::BetaPlus; });
+      return refuse(RefusalKind::BetaPlus,
+                    "positrons in " + num(positrons) +
+                        " % of decays: the data file has no annihilation radiation, which sums "
+                        "with the gamma rays; tcsum factors computes the decay with it "
+                        "(--allow-beta-plus writes it without)");
+    }
+    if (std::string field = unusable(build.scheme); !field.empty())
+      return refuse(RefusalKind::Value, std::move(field));
     mode_ = programMode(set_);
     capture_ = mode_ == "EC";
     parentLevel_ = build.parentLevel;
@@ -86,6 +112,30 @@ class Converter {
   }
 
  private:
+  // The first value of SCHEME that the program refuses or cannot use, as a
+  // reason; empty when there is none.
+  static std::string unusable(const DecayScheme& scheme) {
+    bool counted = scheme.transitions.empty();
+    for (const SchemeTransition& t : scheme.transitions) {
+      const std::string what = "the " + num(t.energy) + " keV gamma";
+      if (!(t.alpha >= 0.0)) return "ALPHA (CC) " + num(t.alpha) + " of " + what + " is negative";
+      if (!(t.alphaK >= 0.0))
+        return "ALPHAK (KC) " + num(t.alphaK) + " of " + what + " is negative";
+      if (!(t.gamma >= 0.0)) return "intensity " + num(t.gamma) + " % of " + what + " is negative";
+      if (t.gamma > 0.0) counted = true;
+    }
+    if (!counted)
+      return "every gamma intensity is 0 % of decays (NR or BR 0?): nothing would be counted";
+    for (const SchemeLevel& l : scheme.levels) {
+      const std::string what = "the " + num(l.energy) + " keV level";
+      if (!(l.feeding >= 0.0))
+        return "feeding " + num(l.feeding) + " % of " + what + " is negative";
+      if (!(l.kCaptureFraction >= 0.0 && l.kCaptureFraction <= 1.0))
+        return "CK " + num(l.kCaptureFraction) + " of " + what + " lies outside 0 ... 1";
+    }
+    return {};
+  }
+
   Conversion refuse(RefusalKind kind, std::string reason) {
     result_.refusal = kind;
     result_.reason = std::move(reason);
@@ -112,15 +162,11 @@ class Converter {
     }
   }
 
-  // The data file holds one transition between two levels: a second gamma
-  // between the same levels adds its intensity to the first.
+  // Every placed gamma with photon intensity is a transition of its own, also
+  // a second one between the same two levels (see splitByLine).
   void edgesFrom(const DecayScheme& scheme) {
-    std::map<int, const GammaRecord*> records;
-    for (const LevelRecord& l : set_.levels)
-      for (const GammaRecord& g : l.gammas)
-        records[g.line] = &g;
-    std::string merged;
-    int mergedLine = 0;
+    std::string twice;
+    int twiceLine = 0;
     for (const SchemeTransition& t : scheme.transitions) {
       Edge e;
       e.upper = t.upper;
@@ -129,169 +175,221 @@ class Converter {
       e.intensity = t.gamma;
       e.alpha = t.alpha;
       e.alphak = t.alphaK;
-      auto same = std::find_if(edges_.begin(), edges_.end(), [&](const Edge& o) {
+      const bool same = std::any_of(edges_.begin(), edges_.end(), [&](const Edge& o) {
         return o.upper == e.upper && o.lower == e.lower;
       });
-      if (same != edges_.end()) {
-        same->intensity += e.intensity;
-        merged += (merged.empty() ? "" : ", ") + records.at(t.record)->energy.text;
-        if (mergedLine == 0) mergedLine = t.record;
-        continue;
+      if (same) {
+        twice += (twice.empty() ? "" : ", ") + num(t.energy);
+        if (twiceLine == 0) twiceLine = t.record;
       }
       edges_.push_back(e);
     }
-    if (!merged.empty())
-      warn(WarningKind::MergedGammas, mergedLine,
-           "gammas between the same two levels as an earlier one, intensity added to it: " +
-               merged + " keV");
+    if (!twice.empty())
+      warn(WarningKind::MergedGammas, twiceLine,
+           "gammas between the same two levels as an earlier one (" + twice +
+               " keV): the data file holds one transition per pair of levels, so each is "
+               "written in a data set of its own with the cascades that pass through it; the "
+               "two make one peak, whose factor is the sum of the intensities over the sum of "
+               "intensity/factor");
   }
 
-  // Splits the decay at every level that breaks the prompt cascade and writes
-  // one data set per part.
+  // Splits the decay at every isomer that decays within the data set and
+  // writes one data set per part. The part of an isomer's decay starts at the
+  // isomer, fed with its whole population; the part above it keeps the levels
+  // above the isomer and the isomer itself as a level without transitions.
+  // A transition passing over the isomer stays on its own two levels: the
+  // part above then also holds the levels below the isomer that it reaches,
+  // each level emitting there with the share of its population that came
+  // that way, so every cascade is counted in full and only within its part.
   void split() {
     const std::size_t n = nodes_.size();
     std::vector<double> feed(n);
     for (std::size_t i = 0; i < n; ++i)
       feed[i] = nodes_[i].feed;
     const std::vector<double> pop = populations(feed, edges_);
-    std::vector<bool> hasOut(n, false);
-    std::vector<bool> hasIn(n, false);
-    for (const Edge& e : edges_) {
-      hasOut[static_cast<std::size_t>(e.upper)] = true;
-      hasIn[static_cast<std::size_t>(e.lower)] = true;
-    }
+    std::vector<std::vector<const Edge*>> from(n);
+    for (const Edge& e : edges_)
+      from[static_cast<std::size_t>(e.upper)].push_back(&e);
 
+    // A level whose gammas carry no photon intensity has no transition here:
+    // lines into it end there, which needs no split.
     std::vector<int> bounds{0};
+    std::vector<bool> isBreak(n, false);
     for (std::size_t i = 1; i < n; ++i) {
-      if (static_cast<int>(i) == parentLevel_) continue;
+      if (static_cast<int>(i) == parentLevel_ || from[i].empty()) continue;
       const LevelRecord& r = *nodes_[i].record;
       const auto halfLife = parseDuration(r.halfLife);
-      const bool isomer = halfLife && *halfLife >= settings_.isomerThreshold;
-      // Lines into a level without transitions would count for nothing.
-      const bool sink = hasIn[i] && !hasOut[i];
-      if (!isomer && !sink) continue;
+      if (!halfLife || *halfLife < settings_.isomerThreshold) continue;
       bounds.push_back(static_cast<int>(i));
+      isBreak[i] = true;
       warn(WarningKind::IsomerSplit, r.line,
-           isomer ? "the " + num(nodes_[i].energy) + " keV level (T1/2 " + r.halfLife +
-                        ") is an isomer: the decay is split there"
-                  : "the " + num(nodes_[i].energy) +
-                        " keV level is reached by transitions but has none itself: the decay "
-                        "is split there");
+           "the " + num(nodes_[i].energy) + " keV level (T1/2 " + r.halfLife +
+               ") is an isomer: the decay is split there");
     }
     const int parts = static_cast<int>(bounds.size());
-    // The part whose cascades a level's transitions belong to.
-    auto partOfUpper = [&](int level) {
-      int k = 0;
-      while (k + 1 < parts && bounds[static_cast<std::size_t>(k + 1)] < level)
-        ++k;
-      return k;
+
+    // Per part, from the top: which levels it holds, which of them it feeds
+    // (a level's direct feeding goes to the highest part that holds it) and
+    // their population in it.
+    const auto partCount = static_cast<std::size_t>(parts);
+    std::vector<std::vector<bool>> member(partCount, std::vector<bool>(n, false));
+    std::vector<std::vector<bool>> fedHere(partCount, std::vector<bool>(n, false));
+    std::vector<std::vector<double>> partPop(partCount, std::vector<double>(n, 0.0));
+    std::vector<std::vector<bool>> emitsHere(partCount, std::vector<bool>(n, false));
+    std::vector<std::vector<bool>> reachedHere(partCount, std::vector<bool>(n, false));
+    std::vector<bool> fed(n, false);
+    std::vector<int> emitting(n, 0);  // parts in which a level's transitions are written
+    auto topOf = [&](int k) {
+      return k + 1 < parts ? bounds[static_cast<std::size_t>(k + 1)] : -1;
     };
-    std::vector<Part> out(static_cast<std::size_t>(parts));
-    std::vector<int> position(n, -1);
-    std::vector<int> positionPart(n, -1);
-    for (int k = 0; k < parts; ++k) {
-      Part& part = out[static_cast<std::size_t>(k)];
-      const int bottom = bounds[static_cast<std::size_t>(k)];
-      const int top = k + 1 < parts ? bounds[static_cast<std::size_t>(k + 1)] : static_cast<int>(n);
-      for (int i = bottom; i < top; ++i) {
-        position[static_cast<std::size_t>(i)] = static_cast<int>(part.nodes.size());
-        positionPart[static_cast<std::size_t>(i)] = k;
-        part.nodes.push_back(i);
-        part.feed.push_back(feed[static_cast<std::size_t>(i)]);
-        part.pk.push_back(nodes_[static_cast<std::size_t>(i)].pk);
+    for (int k = parts - 1; k >= 0; --k) {
+      const auto kk = static_cast<std::size_t>(k);
+      auto& in = member[kk];
+      auto& p = partPop[kk];
+      const int bottom = bounds[kk];
+      const int top = topOf(k);
+      for (int i = bottom; i < (top < 0 ? static_cast<int>(n) : top); ++i)
+        in[static_cast<std::size_t>(i)] = true;
+      if (top >= 0) {
+        in[static_cast<std::size_t>(top)] = true;
+        p[static_cast<std::size_t>(top)] = pop[static_cast<std::size_t>(top)];
       }
-    }
-    // A break level ends the part below it, fed with its whole population and
-    // no capture x-rays (those belong to the part it starts).
-    std::vector<int> topPosition(static_cast<std::size_t>(parts), -1);
-    for (int k = 0; k + 1 < parts; ++k) {
-      const int top = bounds[static_cast<std::size_t>(k + 1)];
-      if (!hasOut[static_cast<std::size_t>(top)]) continue;
-      Part& part = out[static_cast<std::size_t>(k)];
-      topPosition[static_cast<std::size_t>(k)] = static_cast<int>(part.nodes.size());
-      part.nodes.push_back(top);
-      part.feed.push_back(pop[static_cast<std::size_t>(top)]);
-      part.pk.push_back(0.0);
-    }
-    std::string bypass, merged;
-    int bypassLine = 0, mergedLine = 0;
-    std::vector<double> added(n, 0.0);  // flow into a level from above an isomer
-    for (const Edge& e : edges_) {
-      const bool isBreak = std::find(bounds.begin() + 1, bounds.end(), e.upper) != bounds.end();
-      const int k =
-          isBreak ? positionPart[static_cast<std::size_t>(e.upper)] - 1 : partOfUpper(e.upper);
-      Part& part = out[static_cast<std::size_t>(k)];
-      Edge local = e;
-      local.upper = isBreak ? topPosition[static_cast<std::size_t>(k)]
-                            : position[static_cast<std::size_t>(e.upper)];
-      if (e.lower >= bounds[static_cast<std::size_t>(k)]) {
-        local.lower = position[static_cast<std::size_t>(e.lower)];
-      } else {
-        // Passes over the isomer: it ends on level 1 of this part, and its
-        // flow feeds its real lower level in the part below.
-        local.lower = 0;
-        bypass += (bypass.empty() ? "" : ", ") + num(static_cast<double>(e.energy));
-        if (bypassLine == 0) bypassLine = nodes_[static_cast<std::size_t>(e.upper)].record->line;
-        const bool lowerIsBreak =
-            std::find(bounds.begin() + 1, bounds.end(), e.lower) != bounds.end();
-        if (!lowerIsBreak && e.lower != 0) added[static_cast<std::size_t>(e.lower)] += e.flow();
+      for (std::size_t i = n; i-- > 0;) {
+        if (!in[i]) continue;
+        const bool own = static_cast<int>(i) >= bottom && static_cast<int>(i) != top;
+        // An isomer's own feeding stays in the part it starts.
+        if (static_cast<int>(i) != top && !fed[i] && (own || !isBreak[i])) {
+          fed[i] = true;
+          fedHere[kk][i] = true;
+          p[i] += feed[i];
+        }
+        const bool emits = !isBreak[i] || static_cast<int>(i) == top;
+        // A level populated nowhere keeps its transitions in its own part.
+        if (!emits || !(p[i] > 0.0 || (own && !(pop[i] > 0.0)))) continue;
+        emitsHere[kk][i] = true;
+        ++emitting[i];
+        for (const Edge* e : from[i]) {
+          const auto lower = static_cast<std::size_t>(e->lower);
+          in[lower] = true;
+          reachedHere[kk][lower] = true;
+          p[lower] += pop[i] > 0.0 ? e->flow() * p[i] / pop[i] : e->flow();
+        }
       }
-      // Ending on level 1, it may meet a transition already there: the data
-      // file holds one per pair, so the weaker is added to the stronger.
-      auto same = std::find_if(part.edges.begin(), part.edges.end(), [&](const Edge& o) {
-        return o.upper == local.upper && o.lower == local.lower;
-      });
-      if (same == part.edges.end()) {
-        part.edges.push_back(local);
-        continue;
-      }
-      merged += (merged.empty() ? "" : ", ") +
-                num(static_cast<double>(std::min(same->energy, local.energy)));
-      if (mergedLine == 0) mergedLine = nodes_[static_cast<std::size_t>(e.upper)].record->line;
-      const double sum = same->intensity + local.intensity;
-      if (local.intensity > same->intensity) *same = local;
-      same->intensity = sum;
-    }
-    if (!merged.empty())
-      warn(WarningKind::MergedGammas, mergedLine,
-           "transitions ending on the same level of a part, the weaker added to the stronger: " +
-               merged + " keV");
-    if (!bypass.empty())
-      warn(WarningKind::Bypass, bypassLine,
-           "transitions passing over an isomer end on the isomer in the part above it and feed "
-           "their lower level in the part below: " +
-               bypass + " keV");
-    for (std::size_t i = 0; i < n; ++i) {
-      if (added[i] == 0.0) continue;
-      Part& part = out[static_cast<std::size_t>(positionPart[i])];
-      const auto p = static_cast<std::size_t>(position[i]);
-      const double whole = part.feed[p] + added[i];
-      part.pk[p] = whole > 0.0 ? part.pk[p] * part.feed[p] / whole : 0.0;
-      part.feed[p] = whole;
     }
 
-    // Parts with nothing to count are not written.
-    std::vector<int> written;
-    for (int k = parts - 1; k >= 0; --k) {
-      const Part& part = out[static_cast<std::size_t>(k)];
-      bool xrays = false;
-      for (std::size_t i = 0; i < part.nodes.size(); ++i)
-        if (capture_ && part.feed[i] * part.pk[i] > 0.0) xrays = true;
-      if (!part.edges.empty() || xrays) written.push_back(k);
+    std::vector<Part> out(partCount);
+    for (std::size_t k = 0; k < partCount; ++k) {
+      Part& part = out[k];
+      std::vector<int> position(n, -1);
+      for (std::size_t i = 0; i < n; ++i) {
+        if (!member[k][i]) continue;
+        // A level fed in a part above and neither reached nor decaying here.
+        if (fed[i] && !fedHere[k][i] && !emitsHere[k][i] && !reachedHere[k][i] &&
+            static_cast<int>(i) != topOf(static_cast<int>(k)))
+          continue;
+        position[i] = static_cast<int>(part.nodes.size());
+        part.nodes.push_back(static_cast<int>(i));
+        const bool top = static_cast<int>(i) == topOf(static_cast<int>(k));
+        part.feed.push_back(fedHere[k][i] ? feed[i] : top ? pop[i] : 0.0);
+        // The capture x-rays of a level belong to the part it is fed in.
+        part.pk.push_back(fedHere[k][i] ? nodes_[i].pk : 0.0);
+      }
+      for (std::size_t i = 0; i < n; ++i) {
+        if (!emitsHere[k][i]) continue;
+        for (const Edge* e : from[i]) {
+          Edge local = *e;
+          local.upper = position[i];
+          local.lower = position[static_cast<std::size_t>(e->lower)];
+          if (emitting[i] > 1 && pop[i] > 0.0) local.intensity *= partPop[k][i] / pop[i];
+          part.edges.push_back(local);
+        }
+      }
     }
-    if (written.empty())
-      written.push_back(0);  // a decay with nothing to count still shows its levels
+    std::vector<std::string> over;
+    int bypassLine = 0;
+    for (std::size_t b = 1; b < bounds.size(); ++b) {
+      const int isomer = bounds[b];
+      for (const Edge& e : edges_)
+        if (e.upper > isomer && e.lower < isomer) {
+          over.push_back(num(static_cast<double>(e.energy)));
+          if (bypassLine == 0) bypassLine = nodes_[static_cast<std::size_t>(isomer)].record->line;
+        }
+    }
+
+    // Each part as one data set per end of its cascades; those with nothing
+    // to count are not written.
+    struct Piece {
+      Part part;
+      int k = 0;    // the part
+      int end = 0;  // 0: the part's first data set; n: its n-th further one
+    };
+    std::vector<Piece> pieces;
+    std::string ends;
+    int endsLine = 0;
+    for (int k = parts - 1; k >= 0; --k) {
+      std::vector<Part> byEnd = splitByEnd(out[static_cast<std::size_t>(k)]);
+      for (std::size_t t = 1; t < byEnd.size(); ++t) {
+        const Node& end = nodes_[static_cast<std::size_t>(byEnd[t].nodes.front())];
+        ends += (ends.empty() ? "" : ", ") + num(end.energy);
+        if (endsLine == 0) endsLine = end.record->line;
+      }
+      int count = 0;
+      for (const Part& byEndPart : byEnd) {
+        for (Part& part : splitByLine(byEndPart)) {
+          bool xrays = false;
+          for (std::size_t i = 0; i < part.nodes.size(); ++i)
+            if (capture_ && part.feed[i] * part.pk[i] > 0.0) xrays = true;
+          if (!part.edges.empty() || xrays) pieces.push_back({std::move(part), k, count++});
+        }
+      }
+    }
+    if (pieces.empty())  // a decay with nothing to count still shows its levels
+      pieces.push_back({std::move(out.front()), 0, 0});
+    // Lines written in more than one data set, each with its share.
+    std::vector<std::string> shared;
+    {
+      // A line by its scheme levels and energy: the data sets holding it.
+      std::map<std::tuple<int, int, float>, int> sets;
+      for (const Piece& piece : pieces)
+        for (const Edge& e : piece.part.edges)
+          ++sets[{piece.part.nodes[static_cast<std::size_t>(e.upper)],
+                  piece.part.nodes[static_cast<std::size_t>(e.lower)], e.energy}];
+      for (const Edge& e : edges_)
+        if (sets[{e.upper, e.lower, e.energy}] > 1)
+          shared.push_back(num(static_cast<double>(e.energy)));
+    }
+    const std::string sharedText =
+        shared.empty() ? std::string()
+                       : "; lines written in more than one data set, each with its share of the "
+                         "emission (the factor of the peak is the sum of the intensities over "
+                         "the sum of intensity/factor): " +
+                             listed(shared) + " keV";
+    if (!over.empty())
+      warn(WarningKind::Bypass, bypassLine,
+           "transitions passing over an isomer stay on their own levels (" + listed(over) +
+               " keV): the part above the isomer holds the levels below it that they reach, and "
+               "no coincidence across the isomer is counted" +
+               (ends.empty() ? sharedText : std::string()));
+    if (!ends.empty())
+      warn(WarningKind::SeveralEnds, endsLine,
+           "cascades end on the lowest level and on the " + ends +
+               " keV level(s), without transitions here: the data file's cascade has one end, "
+               "so each further end is written as a data set of its own (named /2, /3 ...) "
+               "with the shares of the feedings and lines ending there" +
+               sharedText);
 
     const std::string base = settings_.name.empty() ? parentName(set_) : settings_.name;
     const std::string daughter = nuclideName(set_.nucid);
-    for (int k : written) {
-      Part& part = out[static_cast<std::size_t>(k)];
+    for (Piece& piece : pieces) {
+      Part& part = piece.part;
       prune(part);
       OutSet o;
-      if (k == written.front()) {
-        o.name = base;
-      } else {
-        o.name = daughter + "M" + (parts > 2 ? std::to_string(k + 1) : std::string());
+      o.name = piece.k == pieces.front().k
+                   ? base
+                   : daughter + "M" + (parts > 2 ? std::to_string(piece.k + 1) : std::string());
+      if (piece.end > 0) {
+        const std::string suffix = "/" + std::to_string(piece.end + 1);
+        o.name = o.name.substr(0, 8 - suffix.size()) + suffix;
       }
       o.name = o.name.substr(0, 8);
       o.capture = capture_;
@@ -312,6 +410,162 @@ class Converter {
       }
       result_.sets.push_back(std::move(o));
     }
+  }
+
+  // A part with two transitions between the same two levels, as two parts:
+  // the cascades through the weaker of them, and all others. Above its upper
+  // level J each level is fed and each transition weighted with the share of
+  // the cascades that take it (or do not); J itself emits only it (or all
+  // but it); below its lower level each level emits with the share of its
+  // population that came through it (or did not). Repeated until no pair
+  // holds two.
+  static std::vector<Part> splitByLine(const Part& part) {
+    const std::size_t m = part.nodes.size();
+    const Edge* weaker = nullptr;
+    for (std::size_t a = 0; a < part.edges.size() && weaker == nullptr; ++a)
+      for (std::size_t b = a + 1; b < part.edges.size(); ++b)
+        if (part.edges[a].upper == part.edges[b].upper &&
+            part.edges[a].lower == part.edges[b].lower) {
+          weaker = part.edges[b].flow() < part.edges[a].flow() ? &part.edges[b] : &part.edges[a];
+          break;
+        }
+    if (weaker == nullptr) return {part};
+    if (!(weaker->flow() > 0.0)) {  // carries nothing: the program would take it as absent
+      Part rest = part;
+      rest.edges.erase(rest.edges.begin() + (weaker - part.edges.data()));
+      return splitByLine(rest);
+    }
+    const auto j = static_cast<std::size_t>(weaker->upper);
+    std::vector<double> outFlow(m, 0.0);
+    for (const Edge& e : part.edges)
+      outFlow[static_cast<std::size_t>(e.upper)] += e.flow();
+    // through[i]: of the cascades from level i at or above J, the share that takes it.
+    std::vector<double> through(m, 0.0);
+    through[j] = weaker->flow() / outFlow[j];
+    for (std::size_t i = j + 1; i < m; ++i)
+      for (const Edge& e : part.edges)
+        if (static_cast<std::size_t>(e.upper) == i && static_cast<std::size_t>(e.lower) >= j &&
+            outFlow[i] > 0.0)
+          through[i] += e.flow() / outFlow[i] * through[static_cast<std::size_t>(e.lower)];
+    // Populations as the program forms them (per level normalised), and
+    // below J the part of them that came through the weaker transition.
+    std::vector<double> pop = part.feed;
+    std::vector<double> after(m, 0.0);
+    for (std::size_t i = m; i-- > 0;) {
+      if (i == static_cast<std::size_t>(weaker->lower)) after[i] += pop[j] * through[j];
+      for (const Edge& e : part.edges)
+        if (static_cast<std::size_t>(e.upper) == i && outFlow[i] > 0.0) {
+          pop[static_cast<std::size_t>(e.lower)] += e.flow() / outFlow[i] * pop[i];
+          if (i < j) after[static_cast<std::size_t>(e.lower)] += e.flow() / outFlow[i] * after[i];
+        }
+    }
+    std::vector<Part> both(2);
+    for (int taken = 1; taken >= 0; --taken) {
+      Part& p = both[static_cast<std::size_t>(taken)];
+      auto share = [&](std::size_t i) {  // of level i's feeding and cascades in this part
+        if (i >= j) return taken ? through[i] : 1.0 - through[i];
+        const double s = pop[i] > 0.0 ? std::min(after[i] / pop[i], 1.0) : 0.0;
+        return taken ? s : 1.0 - s;
+      };
+      std::vector<int> position(m, -1);
+      for (std::size_t i = 0; i < m; ++i) {
+        if (!(share(i) > 0.0) && !(i == 0)) continue;
+        position[i] = static_cast<int>(p.nodes.size());
+        p.nodes.push_back(part.nodes[i]);
+        p.feed.push_back(i >= j || !taken ? part.feed[i] * (i >= j ? share(i) : 1.0) : 0.0);
+        p.pk.push_back(part.pk[i]);
+      }
+      for (const Edge& e : part.edges) {
+        const auto u = static_cast<std::size_t>(e.upper);
+        const auto l = static_cast<std::size_t>(e.lower);
+        if (position[u] < 0 || position[l] < 0) continue;
+        if (u == j && ((&e == weaker) != (taken == 1))) continue;
+        if (taken && u > j && l < j) continue;  // passes over J: not through it
+        Edge local = e;
+        local.upper = position[u];
+        local.lower = position[l];
+        // Above J a transition carries the share of its lower level; J's
+        // own keep their intensity; below J the share of the upper level.
+        if (u > j)
+          local.intensity *= l >= j ? share(l) : 1.0;
+        else if (u < j)
+          local.intensity *= share(u);
+        p.edges.push_back(local);
+      }
+    }
+    std::vector<Part> parts;
+    for (const Part& p : both)
+      for (Part& q : splitByLine(p))
+        parts.push_back(std::move(q));
+    return parts;
+  }
+
+  // A part whose cascades end on more than its lowest level, as one part per
+  // end: the data file's cascade computation knows one end, its level 1, and
+  // would take a cascade into another level without transitions as detected.
+  // The part of end T holds the levels from which T is reached, each fed with
+  // the share of its feeding that ends in T, and each transition with the
+  // share of its intensity that does; the shares of a line add up to the
+  // whole, and each part's cascades are those of the whole ending in T.
+  static std::vector<Part> splitByEnd(const Part& part) {
+    const std::size_t m = part.nodes.size();
+    std::vector<double> outFlow(m, 0.0);
+    std::vector<bool> reached(m, false);
+    for (const Edge& e : part.edges) {
+      outFlow[static_cast<std::size_t>(e.upper)] += e.flow();
+      reached[static_cast<std::size_t>(e.lower)] = true;
+    }
+    auto isEnd = [&](std::size_t i) { return !(outFlow[i] > 0.0); };
+    std::vector<std::size_t> ends{0};
+    for (std::size_t i = 1; i < m; ++i)
+      if (isEnd(i) && reached[i]) ends.push_back(i);
+    if (ends.size() == 1) return {part};
+    std::vector<std::vector<const Edge*>> from(m);
+    for (const Edge& e : part.edges)
+      from[static_cast<std::size_t>(e.upper)].push_back(&e);
+    // share[t][i]: of the cascades from level i, the share that ends in ends[t].
+    std::vector<std::vector<double>> share(ends.size(), std::vector<double>(m, 0.0));
+    std::vector<int> reachedEnds(m, 0);
+    for (std::size_t i = 0; i < m; ++i) {
+      for (std::size_t t = 0; t < ends.size(); ++t) {
+        if (isEnd(i)) {
+          share[t][i] = i == ends[t] ? 1.0 : 0.0;
+          continue;
+        }
+        for (const Edge* e : from[i])
+          share[t][i] += e->flow() / outFlow[i] * share[t][static_cast<std::size_t>(e->lower)];
+      }
+      for (std::size_t t = 0; t < ends.size(); ++t)
+        reachedEnds[i] += share[t][i] > 0.0 ? 1 : 0;
+    }
+    std::vector<Part> parts;
+    for (std::size_t t = 0; t < ends.size(); ++t) {
+      Part p;
+      std::vector<int> position(m, -1);
+      for (std::size_t i = 0; i < m; ++i) {
+        const bool alone = isEnd(i) && !reached[i] && i != 0;  // fed only: stays in the first
+        const double s = alone                  ? (t == 0 ? 1.0 : 0.0)
+                         : !(share[t][i] > 0.0) ? 0.0
+                         : reachedEnds[i] == 1  ? 1.0
+                                                : share[t][i];
+        if (!(s > 0.0)) continue;
+        position[i] = static_cast<int>(p.nodes.size());
+        p.nodes.push_back(part.nodes[i]);
+        p.feed.push_back(part.feed[i] * s);
+        p.pk.push_back(part.pk[i]);
+      }
+      for (const Edge& e : part.edges) {
+        const auto lower = static_cast<std::size_t>(e.lower);
+        if (position[lower] < 0 || position[static_cast<std::size_t>(e.upper)] < 0) continue;
+        Edge local = e;
+        local.upper = position[static_cast<std::size_t>(e.upper)];
+        local.lower = position[lower];
+        if (reachedEnds[lower] > 1) local.intensity *= share[t][lower];
+        p.edges.push_back(local);
+      }
+      parts.push_back(std::move(p));
+    }
+    return parts;
   }
 
   // Fits a part into the program's capacity: first levels neither fed nor
@@ -437,15 +691,17 @@ const char* warningName(WarningKind kind) {
     case WarningKind::OffsetLevels:
       return "levels with unknown offset";
     case WarningKind::MergedGammas:
-      return "gammas merged";
+      return "gammas between the same levels";
     case WarningKind::SeveralParents:
       return "several P/N records";
     case WarningKind::IsomerSplit:
-      return "split at isomer or dead end";
+      return "split at isomer";
     case WarningKind::Bypass:
       return "transitions passing over an isomer";
     case WarningKind::Pruned:
       return "levels pruned";
+    case WarningKind::SeveralEnds:
+      return "one data set per end of the cascades";
     case WarningKind::Count:
       break;
   }
@@ -466,6 +722,10 @@ const char* refusalName(RefusalKind kind) {
       return "no parent level";
     case RefusalKind::Range:
       return "value out of range";
+    case RefusalKind::BetaPlus:
+      return "beta plus above 1 %";
+    case RefusalKind::Value:
+      return "value the run cannot use";
     case RefusalKind::Count:
       break;
   }

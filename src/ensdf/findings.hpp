@@ -3,6 +3,7 @@
 // data set is refused, and the settings it is done with. Shared by the
 // building of the decay scheme and the writing of data sets.
 #include <string>
+#include <string_view>
 
 namespace tcsum::ensdf {
 
@@ -16,14 +17,19 @@ enum class WarningKind {
   SkippedGammas,    // gammas that cannot enter the scheme
   SharedIntensity,  // multiply placed gammas with undivided intensity
   OffsetLevels,     // levels with an unknown energy offset dropped
-  MergedGammas,     // two gammas between the same levels, intensities added
+  MergedGammas,     // two gammas between the same levels, written in data sets of their own
   SeveralParents,   // several P or N records, the first used
-  IsomerSplit,      // the decay split at an isomer or at a level without transitions
+  IsomerSplit,      // the decay split at an isomer
   Bypass,           // transitions passing over an isomer
   Pruned,           // levels dropped to fit the capacity
+  SeveralEnds,      // cascades with several ends, one data set per end
   Count
 };
 const char* warningName(WarningKind kind);
+
+// How the warning of kind NoConversion begins (the converter adds what it
+// writes instead).
+constexpr std::string_view kNoConversion = "no conversion coefficient given";
 
 struct Warning {
   WarningKind kind;
@@ -39,6 +45,8 @@ enum class RefusalKind {
   NoLevels,       // no level with a known energy
   ParentLevel,    // IT: no level at the parent's energy
   Range,          // a value beyond what the data file holds
+  BetaPlus,       // positrons in more than kBetaPlusShare of decays
+  Value,          // a value the program refuses or cannot use (ALPHA -1, all intensities 0)
   Count
 };
 const char* refusalName(RefusalKind kind);
@@ -46,6 +54,11 @@ const char* refusalName(RefusalKind kind);
 struct Settings {
   double isomerThreshold = 1e-6;  // seconds
   std::string name;               // data-set name; empty: from the parent
+  bool allowBetaPlus = false;     // write a decay with positrons above kBetaPlusShare
 };
+
+// Positrons in percent of decays above which a data set is refused: the
+// data file has no annihilation radiation, which sums with the gamma rays.
+constexpr double kBetaPlusShare = 1.0;
 
 }  // namespace tcsum::ensdf

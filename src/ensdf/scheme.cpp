@@ -362,7 +362,7 @@ class SchemeBuilder {
                shared);
     if (!missingAlpha.empty() || !missingAlphaK.empty())
       warn(WarningKind::NoConversion, missingLine,
-           "no conversion coefficient, 0 written: ALPHA for " +
+           std::string(kNoConversion) + ": ALPHA for " +
                (missingAlpha.empty() ? std::string("none") : missingAlpha) + "; ALPHAK for " +
                (missingAlphaK.empty() ? std::string("none") : missingAlphaK) + " keV");
   }

@@ -197,6 +197,28 @@ def ensdf_command(folder):
     r = run(["ensdf", "-o", "out.dat", "TALVEN"], folder)
     check("ensdf keeps an existing output", r.returncode == 1 and
           (folder / "out.dat").read_text() == "keep" and b"--force" in r.stderr, r)
+    # Even with --force, the output never replaces an input.
+    (folder / "in.ens").write_text("keep")
+    r = run(["ensdf", "--force", "-o", "./in.ens", "in.ens"], folder)
+    check("ensdf refuses to write onto its input", r.returncode == 2 and
+          (folder / "in.ens").read_text() == "keep" and b"is the input" in r.stderr, r)
+    # A decay with positrons in 90 % of decays: refused unless asked for.
+    def record(*fields):
+        r = [" "] * 80
+        for column, text in fields:
+            r[column - 1:column - 1 + len(text)] = text
+        return "".join(r) + "\n"
+    (folder / "na22.ens").write_text(
+        record((1, " 22NE"), (10, "22NA B+ DECAY")) + record((1, " 22NA"), (8, "P"), (10, "0.0")) +
+        record((1, " 22NE"), (8, "N"), (10, "1.0"), (32, "1.0"), (42, "1.0")) +
+        record((1, " 22NE"), (8, "L"), (10, "0.0")) + record((1, " 22NE"), (8, "L"), (10, "1274.5")) +
+        record((1, " 22NE"), (8, "E"), (22, "90.3"), (32, "9.6")) +
+        record((1, " 22NE"), (8, "G"), (10, "1274.5"), (22, "99.9")))
+    r = run(["ensdf", "na22.ens"], folder)
+    check("ensdf refuses beta plus", r.returncode == 1 and
+          b"positrons in 90.3 % of decays" in r.stderr and b"tcsum factors" in r.stderr, r)
+    r = run(["ensdf", "--allow-beta-plus", "na22.ens"], folder)
+    check("ensdf writes beta plus when allowed", r.returncode == 0 and b"NA-22" in r.stdout, r)
 
 
 for failure in failures:

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 
@@ -226,6 +227,118 @@ TEST_F(Command, ControlBytesOfTheDataSetAreEscaped) {
   ASSERT_EQ(run(), 0) << err_.str();
   EXPECT_EQ(err_.str().find('\x1b'), std::string::npos) << err_.str();
   EXPECT_NE(err_.str().find("\\x1B[2J B- DECAY"), std::string::npos) << err_.str();
+}
+
+// Ho-166: the decays of the long-lived isomer and of the 185 us one, both
+// named HO-166M.
+std::string ho166() {
+  auto set = [](std::string_view dsid, std::string_view energy, std::string_view halfLife,
+                std::string_view gamma) {
+    return ensdfRecord({{1, "166ER"}, {10, dsid}}) +
+           ensdfRecord({{1, "166HO"}, {8, "P"}, {10, energy}, {40, halfLife}}) +
+           ensdfRecord({{1, "166ER"}, {8, "N"}, {10, "1.0"}, {32, "1.0"}, {42, "1.0"}}) +
+           ensdfRecord({{1, "166ER"}, {8, "L"}, {10, "0.0"}}) +
+           ensdfRecord({{1, "166ER"}, {8, "L"}, {10, gamma}}) +
+           ensdfRecord({{1, "166ER"}, {8, "B"}, {22, "100"}}) +
+           ensdfRecord({{1, "166ER"}, {8, "G"}, {10, gamma}, {22, "50"}}) + "\n";
+  };
+  return set("166HO B- DECAY (185 US)", "190.9021", "185 US", "80.57") +
+         set("166HO B- DECAY (1.20E+3 Y)", "5.969", "1.20E+3 Y", "184.41");
+}
+
+TEST_F(Command, OneNameIsWrittenForOneParentOnly) {
+  std::ofstream(dir_ / "ho166.ens", std::ios::binary) << ho166();
+  options_.files = {(dir_ / "ho166.ens").string()};
+  options_.nuclide = "HO166M";
+  ASSERT_EQ(run(), 0) << err_.str();
+  EXPECT_NE(out_.str().find("184.41"), std::string::npos);  // the long-lived isomer's decay
+  EXPECT_EQ(out_.str().find("80.57"), std::string::npos);
+  EXPECT_NE(err_.str().find("refused: " + options_.files[0] +
+                            ":1: 166HO B- DECAY (185 US): the name HO-166M is that of the "
+                            "longer-lived parent 166HO 5.969 keV (T1/2 1.20E+3 Y)"),
+            std::string::npos)
+      << err_.str();
+  // Alone, the short-lived one converts under a name of its own.
+  options_.nuclide.clear();
+  options_.dataset = "166HO B- DECAY (185 US)";
+  options_.name = "HO166M2";
+  out_.str("");
+  ASSERT_EQ(run(), 0) << err_.str();
+  EXPECT_NE(out_.str().find("80.57"), std::string::npos);
+}
+
+TEST_F(Command, ADaughterIsomerNameOfAnotherParentGetsADigit) {
+  // Co-60 decays through a Ni-60 isomer (its decay: NI-60M); the isomer's own
+  // IT data set is named NI-60M as well.
+  const std::string text =
+      ensdfRecord({{1, " 60NI"}, {10, "60CO B- DECAY"}}) +
+      ensdfRecord({{1, " 60CO"}, {8, "P"}, {10, "0.0"}, {40, "5.27 Y"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "N"}, {10, "1.0"}, {32, "1.0"}, {42, "1.0"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "L"}, {10, "0.0"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "L"}, {10, "1332.5"}, {40, "1 MS"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "G"}, {10, "1332.5"}, {22, "100"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "L"}, {10, "2505.7"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "B"}, {22, "100"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "G"}, {10, "1173.2"}, {22, "100"}}) + "\n" +
+      ensdfRecord({{1, " 60NI"}, {10, "60NI IT DECAY (1 MS)"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "P"}, {10, "1332.5"}, {40, "1 MS"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "N"}, {10, "1.0"}, {32, "1.0"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "L"}, {10, "0.0"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "L"}, {10, "1332.5"}, {40, "1 MS"}}) +
+      ensdfRecord({{1, " 60NI"}, {8, "G"}, {10, "1332.5"}, {22, "100"}});
+  std::ofstream(dir_ / "ni60.ens", std::ios::binary) << text;
+  options_.files = {(dir_ / "ni60.ens").string()};
+  ASSERT_EQ(run(), 0) << err_.str();
+  const std::string data = out_.str();
+  EXPECT_NE(data.find("CO-60 "), std::string::npos);
+  EXPECT_NE(data.find("NI-60M  "), std::string::npos) << data;
+  EXPECT_NE(data.find("NI-60M2 "), std::string::npos) << data;
+  EXPECT_NE(err_.str().find("written NI-60M as NI-60M2"), std::string::npos) << err_.str();
+}
+
+TEST_F(Command, ANuclideNotFoundSaysWhereItsDecaysAreFiled) {
+  options_.nuclide = "Am-241";
+  EXPECT_EQ(run(), 1);
+  EXPECT_NE(err_.str().find("no decay data set of AM241 in the files"), std::string::npos)
+      << err_.str();
+  EXPECT_NE(err_.str().find("241 (beta, electron capture, isomeric transition) and 237 (alpha)"),
+            std::string::npos)
+      << err_.str();
+  options_.nuclide = "CO99999999999";  // a mass number beyond any: no crash
+  EXPECT_EQ(run(), 1);
+}
+
+TEST_F(Command, TheSameDataSetTwiceIsWrittenOnce) {
+  std::ofstream(dir_ / "copy.ens", std::ios::binary) << co60();
+  options_.files.push_back((dir_ / "copy.ens").string());
+  options_.nuclide = "Co-60";
+  ASSERT_EQ(run(), 0) << err_.str();
+  const std::string data = out_.str();
+  EXPECT_EQ(data.find("CO-60 "), data.rfind("CO-60 "));
+  EXPECT_NE(err_.str().find((dir_ / "copy.ens").string() +
+                            ":1: 60CO B- DECAY (1925.28 D): the same data set as " +
+                            options_.files[0] + ":1, written once"),
+            std::string::npos)
+      << err_.str();
+}
+
+TEST_F(Command, TheOutputNeverReplacesAnInputOrAnExistingFile) {
+  const std::string input = options_.files[0];
+  // The input by another spelling.
+  options_.output = (dir_ / "." / "co60.ens").string();
+  EXPECT_EQ(run(), 2);
+  EXPECT_NE(err_.str().find("is the input " + input), std::string::npos) << err_.str();
+  std::ifstream in(input, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), co60());
+  // An existing file is kept.
+  std::ofstream(dir_ / "kept.dat") << "keep";
+  options_.output = (dir_ / "kept.dat").string();
+  err_.str("");
+  EXPECT_EQ(run(), 1);
+  std::ifstream kept(dir_ / "kept.dat");
+  std::string text;
+  std::getline(kept, text);
+  EXPECT_EQ(text, "keep");
 }
 
 }  // namespace

@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 
+#include "ensdf/scheme.hpp"
 #include "support/ensdf.hpp"
 
 namespace tcsum::ensdf {
@@ -76,6 +81,27 @@ TEST(Normalisation, DataSetsWithoutItAreRefused) {
   EXPECT_NE(c.reason.find("NR"), std::string::npos);
 }
 
+TEST(Normalisation, ValuesTheRunCannotUseAreRefusedByName) {
+  // NR 0: every line would have intensity 0 and nothing would be counted.
+  Conversion c = convertOne(betaMinus({{10, "0"}, {32, "1.0"}}));
+  EXPECT_EQ(c.refusal, RefusalKind::Value);
+  EXPECT_NE(c.reason.find("every gamma intensity is 0"), std::string::npos) << c.reason;
+  // CC -1 divides by zero in the run.
+  std::string text = betaMinus({{10, "1.0"}});
+  text.replace(text.find("CC=0.0001625 23"), 15, "CC=-1          ");
+  c = convertOne(text);
+  EXPECT_EQ(c.refusal, RefusalKind::Value);
+  EXPECT_NE(c.reason.find("ALPHA (CC) -1 of the 1332.49 keV gamma is negative"), std::string::npos)
+      << c.reason;
+  // A negative feeding.
+  text = betaMinus({{10, "1.0"}});
+  const std::size_t feed = text.find("90", text.find(" 60NI  B", text.find("1332.508")));
+  text.replace(feed, 3, "-90");
+  c = convertOne(text);
+  EXPECT_EQ(c.refusal, RefusalKind::Value);
+  EXPECT_NE(c.reason.find("feeding -90 % of the 1332.51 keV level"), std::string::npos) << c.reason;
+}
+
 TEST(DecayModes, CaptureBetaPlusAlphaAndRefused) {
   const std::string ec = id(" 22NE", "22NA B+ DECAY") + rec(" 22NA", "  P", {{10, "0.0"}}) +
                          rec(" 22NE", "  N", {{10, "1.0"}, {32, "1.0"}, {42, "1.0"}}) +
@@ -87,7 +113,15 @@ TEST(DecayModes, CaptureBetaPlusAlphaAndRefused) {
                          rec(" 22NE", "  L", {{10, "2000"}}) + rec(" 22NE", "  E", {{65, "0.05"}}) +
                          rec(" 22NE", "  G", {{10, "725.5"}, {22, "0.04"}, {56, "0.0004"}}) +
                          rec(" 22NE", "S G", {{10, "KC=0.0003"}});
+  // Positrons in 90 % of decays: refused, naming the share and the way out.
   Conversion c = convertOne(ec);
+  EXPECT_EQ(c.refusal, RefusalKind::BetaPlus);
+  EXPECT_NE(c.reason.find("positrons in 90.3 % of decays"), std::string::npos) << c.reason;
+  EXPECT_NE(c.reason.find("tcsum factors"), std::string::npos) << c.reason;
+  EXPECT_EQ(countKind(c, WarningKind::BetaPlus), 0);  // the refusal says it
+  Settings allowed;
+  allowed.allowBetaPlus = true;
+  c = convertOne(ec, allowed);
   ASSERT_EQ(c.sets.size(), 1u);
   EXPECT_EQ(c.sets[0].mode, "EC");
   EXPECT_TRUE(c.sets[0].capture);
@@ -98,6 +132,14 @@ TEST(DecayModes, CaptureBetaPlusAlphaAndRefused) {
   EXPECT_EQ(countKind(c, WarningKind::NoCaptureShare), 1);
   EXPECT_EQ(countKind(c, WarningKind::BetaPlus), 1);
   EXPECT_EQ(countKind(c, WarningKind::NoConversion), 1);  // one warning for the missing ALPHAK
+
+  // 1 % or less is written, with the warning.
+  std::string few = ec;
+  few.replace(few.find("90.3"), 4, " 0.9");
+  few.replace(few.find(" 9.6"), 4, "99.0");
+  c = convertOne(few);
+  ASSERT_EQ(c.refusal, RefusalKind::None) << c.reason;
+  EXPECT_EQ(countKind(c, WarningKind::BetaPlus), 1);
 
   const std::string alpha = id("237NP", "241AM A DECAY") + rec("241AM", "  P", {{10, "0.0"}}) +
                             rec("237NP", "  N", {{10, "1.0"}, {32, "0.5"}, {42, "3.0"}}) +
@@ -227,55 +269,178 @@ TEST(Isomers, ACaptureIsomerSplitsTheDecayWithoutXraysInItsCascade) {
   EXPECT_FLOAT_EQ(c.sets[0].levels.at(1).pk, 0.8131f);
 }
 
-TEST(Isomers, PassingOverAnIsomer) {
-  // 463.4 keV decays to the 144.78 keV isomer and, passing over it, to the
-  // ground state; the isomer decays through 35.5 keV.
+TEST(Isomers, ATransitionPassingOverAnIsomerKeepsItsLevelsAndItsCascade) {
+  // 463.4 keV decays to the 144.78 keV isomer and, passing over it, to
+  // 35.5 keV; the isomer decays through 109.3 keV to 35.5 keV.
   const std::string text =
       id("125TE", "125SB B- DECAY") + rec("125SB", "  P", {{10, "0.0"}}) +
       rec("125TE", "  N", {{10, "1.0"}, {32, "1.0"}, {42, "1.0"}}) +
       rec("125TE", "  L", {{10, "0.0"}}) + rec("125TE", "  L", {{10, "35.5"}}) +
-      rec("125TE", "  B", {{22, "5"}}) + rec("125TE", "  G", {{10, "35.5"}, {22, "4"}}) +
+      rec("125TE", "  B", {{22, "5"}}) + rec("125TE", "  G", {{10, "35.5"}, {22, "100"}}) +
       rec("125TE", "  L", {{10, "144.78"}, {40, "57.40 D"}}) + rec("125TE", "  B", {{22, "20"}}) +
-      rec("125TE", "  G", {{10, "109.3"}, {22, "1.0"}}) + rec("125TE", "  L", {{10, "463.4"}}) +
+      rec("125TE", "  G", {{10, "109.3"}, {22, "80"}}) + rec("125TE", "  L", {{10, "463.4"}}) +
       rec("125TE", "  B", {{22, "75"}}) + rec("125TE", "  G", {{10, "318.6"}, {22, "60"}}) +
-      rec("125TE", "  G", {{10, "427.9"}, {22, "10"}});  // to 35.5 keV
+      rec("125TE", "  G", {{10, "427.9"}, {22, "15"}});  // to 35.5 keV
   const Conversion c = convertOne(text);
-  ASSERT_EQ(c.sets.size(), 2u);
-  const OutSet& above = c.sets[0];
-  ASSERT_EQ(above.levels.size(), 2u);  // the isomer as level 1, 463.4
-  EXPECT_FLOAT_EQ(above.levels[0].energy, 144.78f);
-  EXPECT_FLOAT_EQ(above.levels[0].feed, 20.0f);
-  // Both gammas end on level 1: the data file holds one, the stronger with both intensities.
-  ASSERT_EQ(above.transitions.size(), 1u);
-  EXPECT_FLOAT_EQ(above.transitions[0].energy, 318.6f);
-  EXPECT_FLOAT_EQ(above.transitions[0].intensity, 70.0f);
-  const OutSet& below = c.sets[1];
+  ASSERT_EQ(c.sets.size(), 3u);
+  // Above the isomer, the cascades ending on the ground state: 463.4 keV with
+  // the fifth of its feeding that goes that way, 427.9 and 35.5 keV after it.
+  const OutSet& prompt = c.sets[0];
+  EXPECT_EQ(prompt.name, "SB-125");
+  ASSERT_EQ(prompt.levels.size(), 3u);
+  EXPECT_FLOAT_EQ(prompt.levels[1].feed, 5.0f);  // fed where the level also decays promptly
+  EXPECT_FLOAT_EQ(prompt.levels[2].feed, 15.0f);
+  ASSERT_EQ(prompt.transitions.size(), 2u);
+  EXPECT_FLOAT_EQ(prompt.transitions[0].energy, 35.5f);
+  EXPECT_FLOAT_EQ(prompt.transitions[0].intensity, 20.0f);  // the 20 % not through the isomer
+  EXPECT_FLOAT_EQ(prompt.transitions[1].energy, 427.9f);
+  EXPECT_EQ(prompt.transitions[1].lower, 2);  // on its own level, not on the isomer
+  EXPECT_FLOAT_EQ(prompt.transitions[1].intensity, 15.0f);
+  // The cascades ending on the isomer: its level 1 is the isomer.
+  const OutSet& toIsomer = c.sets[1];
+  EXPECT_EQ(toIsomer.name, "SB-125/2");
+  ASSERT_EQ(toIsomer.levels.size(), 2u);
+  EXPECT_FLOAT_EQ(toIsomer.levels[0].energy, 144.78f);
+  EXPECT_FLOAT_EQ(toIsomer.levels[0].feed, 20.0f);
+  EXPECT_FLOAT_EQ(toIsomer.levels[1].feed, 60.0f);
+  ASSERT_EQ(toIsomer.transitions.size(), 1u);
+  EXPECT_FLOAT_EQ(toIsomer.transitions[0].energy, 318.6f);
+  EXPECT_FLOAT_EQ(toIsomer.transitions[0].intensity, 60.0f);
+  // The isomer's decay, fed with its population.
+  const OutSet& below = c.sets[2];
   EXPECT_EQ(below.name, "TE-125M");
   ASSERT_EQ(below.levels.size(), 3u);
-  EXPECT_FLOAT_EQ(below.levels[2].feed, 80.0f);  // the isomer with its population
-  EXPECT_FLOAT_EQ(below.levels[1].feed, 15.0f);  // 5 % direct and 10 % passing over
-  EXPECT_EQ(below.transitions.size(), 2u);
-  EXPECT_EQ(countKind(c, WarningKind::Bypass), 1);
-  EXPECT_EQ(countKind(c, WarningKind::MergedGammas), 1);
+  EXPECT_FLOAT_EQ(below.levels[2].feed, 80.0f);
+  EXPECT_FLOAT_EQ(below.levels[1].feed, 0.0f);
+  ASSERT_EQ(below.transitions.size(), 2u);
+  EXPECT_FLOAT_EQ(below.transitions[0].intensity, 80.0f);  // 35.5 keV: the other 80 %
+  EXPECT_FLOAT_EQ(below.transitions[1].intensity, 80.0f);
+  EXPECT_EQ(countKind(c, WarningKind::MergedGammas), 0);
+  ASSERT_EQ(countKind(c, WarningKind::Bypass), 1);
+  ASSERT_EQ(countKind(c, WarningKind::SeveralEnds), 1);
+  const Warning& w = c.warnings.back();
+  EXPECT_NE(w.text.find("144.78 keV level"), std::string::npos) << w.text;
+  EXPECT_NE(w.text.find("more than one data set"), std::string::npos) << w.text;
+  EXPECT_NE(w.text.find(": 35.5 keV"), std::string::npos) << w.text;
 }
 
-TEST(Isomers, ALevelReachedButWithoutTransitionsEndsTheCascade) {
-  // The 144.78 keV level decays in another data set.
+TEST(Isomers, ALevelWithoutTransitionsIsNoIsomerAndEndsItsCascades) {
+  // The 144.78 keV level has no gamma with photon intensity here (its decay
+  // is in another data set, or only converted): lines into it end there, and
+  // 463.4 keV to the ground state stays what it is.
   const std::string text =
       id("125TE", "125SB B- DECAY") + rec("125SB", "  P", {{10, "0.0"}}) +
       rec("125TE", "  N", {{10, "1.0"}, {32, "1.0"}, {42, "1.0"}}) +
       rec("125TE", "  L", {{10, "0.0"}}) + rec("125TE", "  B", {{22, "10"}}) +
-      rec("125TE", "  L", {{10, "144.78"}}) + rec("125TE", "  B", {{22, "20"}}) +
-      rec("125TE", "  L", {{10, "463.4"}}) + rec("125TE", "  B", {{22, "70"}}) +
-      rec("125TE", "  G", {{10, "318.6"}, {22, "60"}}) +
+      rec("125TE", "  L", {{10, "144.78"}, {40, "57.40 D"}}) + rec("125TE", "  B", {{22, "20"}}) +
+      rec("125TE", "  G", {{10, "144.78"}}) + rec("125TE", "  L", {{10, "463.4"}}) +
+      rec("125TE", "  B", {{22, "70"}}) + rec("125TE", "  G", {{10, "318.6"}, {22, "60"}}) +
       rec("125TE", "  G", {{10, "463.4"}, {22, "10"}});
-  Settings never;
-  never.isomerThreshold = 1e30;
-  const Conversion c = convertOne(text, never);
-  ASSERT_EQ(c.sets.size(), 1u);  // below it nothing is left to count
-  ASSERT_EQ(c.sets[0].levels.size(), 2u);
-  EXPECT_FLOAT_EQ(c.sets[0].levels[0].energy, 144.78f);
-  EXPECT_EQ(countKind(c, WarningKind::IsomerSplit), 1);
+  const Conversion c = convertOne(text);
+  EXPECT_EQ(countKind(c, WarningKind::IsomerSplit), 0);
+  // One data set per end of the cascades, each line on its own levels.
+  ASSERT_EQ(c.sets.size(), 2u);
+  const OutSet& ground = c.sets[0];
+  ASSERT_EQ(ground.levels.size(), 2u);
+  EXPECT_FLOAT_EQ(ground.levels[0].feed, 10.0f);
+  EXPECT_FLOAT_EQ(ground.levels[1].feed, 10.0f);  // the seventh of 70 % that ends here
+  ASSERT_EQ(ground.transitions.size(), 1u);
+  EXPECT_FLOAT_EQ(ground.transitions[0].energy, 463.4f);
+  EXPECT_FLOAT_EQ(ground.transitions[0].intensity, 10.0f);
+  const OutSet& deadEnd = c.sets[1];
+  ASSERT_EQ(deadEnd.levels.size(), 2u);
+  EXPECT_FLOAT_EQ(deadEnd.levels[0].energy, 144.78f);
+  EXPECT_FLOAT_EQ(deadEnd.levels[0].feed, 20.0f);
+  EXPECT_FLOAT_EQ(deadEnd.levels[1].feed, 60.0f);
+  ASSERT_EQ(deadEnd.transitions.size(), 1u);
+  EXPECT_FLOAT_EQ(deadEnd.transitions[0].intensity, 60.0f);
+  EXPECT_EQ(countKind(c, WarningKind::SeveralEnds), 1);
+}
+
+TEST(Isomers, TwoGammasBetweenTheSameLevelsStayTwoLines) {
+  // 300 keV decays by 200.0 and 200.4 keV to 100 keV and by 300 keV to the
+  // ground state; 100 keV follows both 200 keV lines.
+  const std::string text =
+      id(" 99TC", "99MO B- DECAY") + rec(" 99MO", "  P", {{10, "0.0"}}) +
+      rec(" 99TC", "  N", {{10, "1.0"}, {32, "1.0"}, {42, "1.0"}}) +
+      rec(" 99TC", "  L", {{10, "0.0"}}) + rec(" 99TC", "  L", {{10, "100.0"}}) +
+      rec(" 99TC", "  G", {{10, "100.0"}, {22, "70"}}) + rec(" 99TC", "  L", {{10, "300.0"}}) +
+      rec(" 99TC", "  B", {{22, "100"}}) + rec(" 99TC", "  G", {{10, "200.0"}, {22, "50"}}) +
+      rec(" 99TC", "  G", {{10, "300.0"}, {22, "30"}}) +
+      rec(" 99TC", "  G", {{10, "200.4"}, {22, "20"}});
+  const Conversion c = convertOne(text);
+  ASSERT_EQ(c.sets.size(), 2u);
+  EXPECT_EQ(countKind(c, WarningKind::MergedGammas), 1);
+  // Without the weaker: the level fed with the 80 % that does not take it.
+  const OutSet& main = c.sets[0];
+  EXPECT_EQ(main.name, "MO-99");
+  ASSERT_EQ(main.levels.size(), 3u);
+  EXPECT_FLOAT_EQ(main.levels[2].feed, 80.0f);
+  ASSERT_EQ(main.transitions.size(), 3u);
+  EXPECT_FLOAT_EQ(main.transitions[0].intensity, 50.0f);  // 100 keV after 200.0 keV
+  EXPECT_FLOAT_EQ(main.transitions[1].energy, 200.0f);
+  EXPECT_FLOAT_EQ(main.transitions[1].intensity, 50.0f);
+  EXPECT_FLOAT_EQ(main.transitions[2].energy, 300.0f);
+  EXPECT_FLOAT_EQ(main.transitions[2].intensity, 30.0f);
+  // The cascades through 200.4 keV, in coincidence with 100 keV as well.
+  const OutSet& weaker = c.sets[1];
+  EXPECT_EQ(weaker.name, "MO-99/2");
+  ASSERT_EQ(weaker.levels.size(), 3u);
+  EXPECT_FLOAT_EQ(weaker.levels[2].feed, 20.0f);
+  ASSERT_EQ(weaker.transitions.size(), 2u);
+  EXPECT_FLOAT_EQ(weaker.transitions[0].intensity, 20.0f);
+  EXPECT_FLOAT_EQ(weaker.transitions[1].energy, 200.4f);
+  EXPECT_FLOAT_EQ(weaker.transitions[1].intensity, 20.0f);
+
+  // A second gamma of intensity 0 carries nothing: it must not replace the first.
+  std::string zero = text;
+  zero.replace(zero.rfind("20"), 2, "0 ");
+  const Conversion z = convertOne(zero);
+  ASSERT_EQ(z.sets.size(), 1u);
+  ASSERT_EQ(z.sets[0].transitions.size(), 3u);
+  EXPECT_FLOAT_EQ(z.sets[0].transitions[1].energy, 200.0f);
+  EXPECT_FLOAT_EQ(z.sets[0].transitions[1].intensity, 50.0f);
+}
+
+// Real decays with an isomer or a level without transitions in their cascades:
+// every line of the scheme above 0.1 % emission is written between its own two
+// levels, with its whole intensity over the data sets.
+TEST(Isomers, RealDecaysKeepEveryLineOnItsLevels) {
+  const std::filesystem::path dir =
+      std::filesystem::path(TCSUM_SOURCE_DIR) / ".." / "shared" / "ensdf";
+  if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << "no ENSDF files at " << dir;
+  const std::pair<const char*, const char*> decays[] = {{"ensdf.075", "75SE EC DECAY (119.78 D)"},
+                                                        {"ensdf.131", "131I B- DECAY"},
+                                                        {"ensdf.214", "214PB B- DECAY"}};
+  for (const auto& [file, dsid] : decays) {
+    std::ifstream in(dir / file, std::ios::binary);
+    const std::string content{std::istreambuf_iterator<char>(in), {}};
+    const auto sets = readDataSets(content, file);
+    const auto set =
+        std::find_if(sets.begin(), sets.end(), [&](const DataSet& s) { return s.dsid == dsid; });
+    ASSERT_NE(set, sets.end()) << dsid;
+    const SchemeBuild whole = buildScheme(*set, {});
+    const Conversion c = convert(*set, {});
+    ASSERT_EQ(c.refusal, RefusalKind::None) << dsid << ": " << c.reason;
+    // Written intensity by the energies of a line's two levels and its own.
+    std::map<std::tuple<float, float, float>, double> written;
+    for (const OutSet& o : c.sets)
+      for (const OutTransition& t : o.transitions)
+        written[{o.levels.at(static_cast<std::size_t>(t.upper - 1)).energy,
+                 o.levels.at(static_cast<std::size_t>(t.lower - 1)).energy, t.energy}] +=
+            static_cast<double>(t.intensity);
+    int lines = 0;
+    for (const SchemeTransition& t : whole.scheme.transitions) {
+      if (t.gamma < 0.1) continue;
+      ++lines;
+      const auto key = std::make_tuple(
+          static_cast<float>(whole.scheme.levels[static_cast<std::size_t>(t.upper)].energy),
+          static_cast<float>(whole.scheme.levels[static_cast<std::size_t>(t.lower)].energy),
+          static_cast<float>(t.energy));
+      EXPECT_NEAR(written[key], t.gamma, 1e-5 * t.gamma) << dsid << ": " << t.energy << " keV";
+    }
+    EXPECT_GT(lines, 8) << dsid;
+  }
 }
 
 TEST(Capacity, UnconnectedThenLeastPopulatedLevelsAreDropped) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "support/ensdf.hpp"
@@ -68,6 +69,14 @@ TEST(Scheme, KeepsEveryPlacedGammaWithItsOwnEnergyAndTheLevelData) {
   EXPECT_FALSE(s.transitions[1].alphaL);
   EXPECT_EQ(s.transitions[2].upper, 2);
   EXPECT_EQ(s.transitions[2].lower, 1);
+  // Missing coefficients are named without saying what a data file gets:
+  // the complete model writes nothing.
+  const auto missing = std::find_if(b.warnings.begin(), b.warnings.end(), [](const Warning& w) {
+    return w.kind == WarningKind::NoConversion;
+  });
+  ASSERT_NE(missing, b.warnings.end());
+  EXPECT_EQ(missing->text,
+            "no conversion coefficient given: ALPHA for 136.1, 63.53; ALPHAK for 136.1, 63.53 keV");
 }
 
 TEST(Scheme, RefusalKeepsItsReason) {
