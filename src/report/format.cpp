@@ -6,6 +6,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "core/number_text.hpp"
+
 namespace tcsum {
 
 namespace {
@@ -34,11 +36,12 @@ void placeNonFinite(char* field, int32_t w, float value) {
   place(field, w, full.size() <= static_cast<std::size_t>(w) ? full : brief);
 }
 
-// A finite value in FORMAT with D decimals by std::to_chars, where the exact
-// shortcuts of the header do not reach (the largest float has 39 integer digits).
-void placeByToChars(char* field, int32_t w, int32_t d, float value, std::chars_format format) {
+// A finite value with D decimals and an exponent by std::to_chars, where the
+// exact shortcuts of the header do not reach.
+void placeScientific(char* field, int32_t w, int32_t d, float value) {
   std::array<char, 64> buffer;
-  auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, format, d);
+  auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                              std::chars_format::scientific, d);
   if (result.ec != std::errc()) {
     std::memset(field, '*', static_cast<std::size_t>(w));
     return;
@@ -66,7 +69,7 @@ void writeFOther(char* field, int32_t w, int32_t d, float value) {
   if (!std::isfinite(value)) {
     placeNonFinite(field, w, value);
   } else {
-    placeByToChars(field, w, d, value, std::chars_format::fixed);
+    place(field, w, text::fixed(value, d));
   }
 }
 
@@ -74,7 +77,7 @@ void writeEOther(char* field, int32_t w, int32_t d, float value) {
   if (!std::isfinite(value)) {
     placeNonFinite(field, w, value);
   } else {
-    placeByToChars(field, w, d, value, std::chars_format::scientific);
+    placeScientific(field, w, d, value);
   }
 }
 
