@@ -113,6 +113,16 @@ inline constexpr int32_t kLevels = 33;
 inline constexpr int32_t kEffPoints = 30;
 inline constexpr int32_t kSubLevels = 60;
 
+// What a data set may hold, as the converter and the other models see it:
+// levels (the record ending the list takes the last slot), levels of an
+// electron-capture data set (two sub-levels each) and efficiency points (the
+// record closing the block takes the last column).
+inline constexpr int32_t kDataSetLevels = kLevels - 1;
+inline constexpr int32_t kCaptureDataSetLevels = kSubLevels / 2;
+inline constexpr int32_t kTablePoints = kEffPoints - 1;
+// The upper level number of the record that ends the transition list.
+inline constexpr int32_t kEndOfTransitions = kLevels;
+
 using LevelVec = Vec<float, kLevels>;
 using LevelMat = Mat<float, kLevels, kLevels>;
 using EffTable = Mat<float, 3, kEffPoints>;
