@@ -1,7 +1,7 @@
 #pragma once
 // Numbers as text for every output, through std::to_chars: the shortest
 // decimal that reads back to the same double or float, a fixed number of
-// decimals, a number of significant digits, an integer. Each appends to a
+// decimals, a number of significant digits, scientific notation, an integer. Each appends to a
 // string or returns one; the caller decides what a value that is not finite
 // shows (to_chars gives "inf", "-inf", "nan").
 #include <charconv>
@@ -44,6 +44,14 @@ inline std::string shortest(float value) {
   return out;
 }
 
+// The shortest decimal that reads back to VALUE, always without an exponent
+// ("0.000002", "123456789").
+inline std::string plainShortest(std::floating_point auto value) {
+  std::string out;
+  detail::append(out, value, std::chars_format::fixed);
+  return out;
+}
+
 // VALUE rounded to DECIMALS digits after the point (0 ... 60), "-0.00" for
 // a small negative value as to_chars gives it.
 inline void appendFixed(std::string& out, std::floating_point auto value, int decimals) {
@@ -64,6 +72,18 @@ inline void appendSignificant(std::string& out, std::floating_point auto value, 
 inline std::string significant(std::floating_point auto value, int digits) {
   std::string out;
   appendSignificant(out, value, digits);
+  return out;
+}
+
+// VALUE with one digit before the point and DECIMALS (0 ... 60) after it,
+// and an exponent of at least two digits ("1.23457e-07").
+inline void appendScientific(std::string& out, std::floating_point auto value, int decimals) {
+  detail::append(out, value, std::chars_format::scientific,
+                 decimals < detail::kMaxDecimals ? decimals : detail::kMaxDecimals);
+}
+inline std::string scientific(std::floating_point auto value, int decimals) {
+  std::string out;
+  appendScientific(out, value, decimals);
   return out;
 }
 

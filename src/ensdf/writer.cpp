@@ -1,6 +1,5 @@
 #include "ensdf/writer.hpp"
 
-#include <charconv>
 #include <cmath>
 
 #include "core/number_text.hpp"
@@ -14,15 +13,6 @@ namespace {
 
 using layout::place;
 using layout::Type;
-
-// VALUE as to_chars gives it in FORMAT, with PRECISION digits when given.
-std::string toChars(float value, std::chars_format format, int precision = -1) {
-  char buffer[64];
-  const auto result = precision >= 0
-                          ? std::to_chars(buffer, buffer + sizeof buffer, value, format, precision)
-                          : std::to_chars(buffer, buffer + sizeof buffer, value, format);
-  return std::string(buffer, result.ptr);
-}
 
 // "1.5e-07" -> "1.5E-7".
 std::string compactExponent(const std::string& text) {
@@ -78,7 +68,7 @@ void setDetector(std::string& record, int detector, std::string_view detectorTex
 
 std::string formatField(float value) {
   if (value == 0.0f) return "0.0";
-  std::string shortest = toChars(value, std::chars_format::fixed);
+  std::string shortest = text::plainShortest(value);
   if (shortest.size() <= kFieldWidth) {
     if (shortest.find('.') == std::string::npos && shortest.size() + 2 <= kFieldWidth)
       shortest += ".0";
@@ -89,14 +79,13 @@ std::string formatField(float value) {
   for (int digits = 9; digits >= 1; --digits) {
     const int decimals = digits - 1 - magnitude;
     if (decimals >= 0) {
-      std::string fixed = toChars(value, std::chars_format::fixed, decimals);
+      std::string fixed = text::fixed(value, decimals);
       if (fixed.size() <= kFieldWidth) return fixed;
     }
-    std::string scientific =
-        compactExponent(toChars(value, std::chars_format::scientific, digits - 1));
+    std::string scientific = compactExponent(text::scientific(value, digits - 1));
     if (scientific.size() <= kFieldWidth) return scientific;
   }
-  return compactExponent(toChars(value, std::chars_format::scientific, 0));
+  return compactExponent(text::scientific(value, 0));
 }
 
 void writeDataSet(const OutSet& set, std::string& out) {

@@ -1,9 +1,6 @@
 #include "report/format.hpp"
 
 #include <algorithm>
-#include <array>
-#include <bit>
-#include <charconv>
 #include <cmath>
 
 #include "core/number_text.hpp"
@@ -36,19 +33,13 @@ void placeNonFinite(char* field, int32_t w, float value) {
   place(field, w, full.size() <= static_cast<std::size_t>(w) ? full : brief);
 }
 
-// A finite value with D decimals and an exponent by std::to_chars, where the
-// exact shortcuts of the header do not reach.
+// A finite value with D decimals and an exponent, where the exact shortcuts
+// of the header do not reach; the exponent as E, its sign and at least two
+// digits.
 void placeScientific(char* field, int32_t w, int32_t d, float value) {
-  std::array<char, 64> buffer;
-  auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                              std::chars_format::scientific, d);
-  if (result.ec != std::errc()) {
-    std::memset(field, '*', static_cast<std::size_t>(w));
-    return;
-  }
-  // to_chars writes the exponent as e, its sign and at least two digits.
-  std::replace(buffer.data(), result.ptr, 'e', 'E');
-  place(field, w, {buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data())});
+  std::string representation = text::scientific(value, d);
+  std::replace(representation.begin(), representation.end(), 'e', 'E');
+  place(field, w, representation);
 }
 
 // Appends a field of W characters to OUT, written by WRITE with the slack

@@ -53,6 +53,19 @@ TEST(NumberText, FixedRoundsTheBinaryValueAndNeverCutsDigits) {
   EXPECT_EQ(text::fixed(0.5, 500).size(), 2u + 60u);
 }
 
+TEST(NumberText, PlainAndScientificForms) {
+  // The shortest digits without an exponent, however small or large.
+  EXPECT_EQ(text::plainShortest(2.0e-6f), "0.000002");
+  EXPECT_EQ(text::plainShortest(1e-5f), "0.00001");
+  EXPECT_EQ(text::plainShortest(123456789.0f), "123456792");
+  EXPECT_EQ(readBack<float>(text::plainShortest(1e-40f)), 1e-40f);
+  EXPECT_EQ(text::plainShortest(std::numeric_limits<double>::max()).size(), 309u);
+  EXPECT_EQ(text::scientific(1.234567e-7f, 5), "1.23457e-07");
+  EXPECT_EQ(text::scientific(0.0, 2), "0.00e+00");
+  EXPECT_EQ(text::scientific(-3.4e38f, 0), "-3e+38");
+  EXPECT_EQ(text::scientific(1e300, 3), "1.000e+300");
+}
+
 TEST(NumberText, SignificantDigitsAndIntegers) {
   EXPECT_EQ(text::significant(0.000123456789, 4), "0.0001235");
   EXPECT_EQ(text::significant(123456789.0, 4), "1.235e+08");
