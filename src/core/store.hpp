@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/fixed_text.hpp"
+#include "core/header.hpp"
 
 namespace tcsum {
 
@@ -127,7 +128,8 @@ using LevelVec = Vec<float, kLevels>;
 using LevelMat = Mat<float, kLevels, kLevels>;
 using EffTable = Mat<float, 3, kEffPoints>;
 
-struct Store {
+// The data-set header and run scalars are those of DataSetHeader.
+struct Store : DataSetHeader {
   // Efficiency block, read once per run.
   EffTable EFF;       // row 1 energy keV, row 2 total, row 3 full-energy peak (x 10^3)
   int32_t NEFF = 0;   // records of the block minus one
@@ -139,17 +141,6 @@ struct Store {
   // (0 unless they ascend), set with ELOG, for a faster nearest-point search.
   float effStep = 0.0f;
   float elogStep = 0.0f;
-
-  // Data-set header and run scalars.
-  Text8 DSNAME{};
-  Text8 DECMODE{};
-  float EX = 0.0f;      // K x-ray energy E(X), keV
-  float OMEGAK = 0.0f;  // K fluorescence yield
-  float EPSTX = 0.0f;   // total efficiency at EX
-  float EPSX = 0.0f;    // full-energy-peak efficiency at EX
-  int32_t IDAY = 0;
-  int32_t IMONTH = 0;
-  int32_t IYEAR = 0;
 
   // Decay scheme.
   int32_t NLEV = 0;

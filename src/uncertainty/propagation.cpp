@@ -183,15 +183,9 @@ std::vector<float> sensitivities(const Nominal& n, Worker& w, Curve curve,
 // The header of DS alone, for the results of its recomputations.
 DataSetResult headerOf(const DataSetResult& ds) {
   DataSetResult h;
+  static_cast<DataSetHeader&>(h) = ds;
   h.number = ds.number;
-  h.DSNAME = ds.DSNAME;
-  h.DECMODE = ds.DECMODE;
   h.electronCapture = ds.electronCapture;
-  h.EX = ds.EX;
-  h.OMEGAK = ds.OMEGAK;
-  h.IDAY = ds.IDAY;
-  h.IMONTH = ds.IMONTH;
-  h.IYEAR = ds.IYEAR;
   return h;
 }
 
