@@ -35,7 +35,6 @@
 // more than kMaxSums sums, merging at twice the tolerance until it fits.
 // Nothing grows with the number of paths through the scheme.
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -43,6 +42,7 @@
 #include <string>
 
 #include "complete/prepared.hpp"
+#include "core/number_text.hpp"
 
 namespace tcsum::complete {
 
@@ -67,10 +67,7 @@ constexpr double kFwhmW1 = 2.157e-3;  // keV
 constexpr double kAnnihilationEnergy = 510.99895;  // keV, the electron's rest energy
 
 std::string text(double value) {
-  char buffer[32];
-  const auto r =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
-  return std::string(buffer, r.ptr);
+  return text::significant(value, 6);
 }
 
 struct Point {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/fixed_text.hpp"
+#include "core/header.hpp"
 #include "core/lines.hpp"
 
 namespace tcsum {
@@ -176,18 +177,10 @@ inline constexpr int64_t kMeaningfulSamples = 100;
 // its last data set short of `complete`.
 enum class Stage { header, levels, transitions, complete };
 
-struct DataSetResult {
+// The header of the data set is its DataSetHeader.
+struct DataSetResult : DataSetHeader {
   int32_t number = 0;  // 1 for the first data set of the file
-  Text8 DSNAME{};
-  Text8 DECMODE{};
   bool electronCapture = false;
-  float EX = 0.0f;
-  float OMEGAK = 0.0f;
-  float EPSTX = 0.0f;
-  float EPSX = 0.0f;
-  int32_t IDAY = 0;
-  int32_t IMONTH = 0;
-  int32_t IYEAR = 0;
   std::vector<LevelResult> levels;
   std::vector<BalanceFinding> balance;
   std::vector<TransitionResult> transitions;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/fixed_text.hpp"
+#include "core/header.hpp"
 
 namespace tcsum {
 
@@ -113,11 +114,22 @@ inline constexpr int32_t kLevels = 33;
 inline constexpr int32_t kEffPoints = 30;
 inline constexpr int32_t kSubLevels = 60;
 
+// What a data set may hold, as the converter and the other models see it:
+// levels (the record ending the list takes the last slot), levels of an
+// electron-capture data set (two sub-levels each) and efficiency points (the
+// record closing the block takes the last column).
+inline constexpr int32_t kDataSetLevels = kLevels - 1;
+inline constexpr int32_t kCaptureDataSetLevels = kSubLevels / 2;
+inline constexpr int32_t kTablePoints = kEffPoints - 1;
+// The upper level number of the record that ends the transition list.
+inline constexpr int32_t kEndOfTransitions = kLevels;
+
 using LevelVec = Vec<float, kLevels>;
 using LevelMat = Mat<float, kLevels, kLevels>;
 using EffTable = Mat<float, 3, kEffPoints>;
 
-struct Store {
+// The data-set header and run scalars are those of DataSetHeader.
+struct Store : DataSetHeader {
   // Efficiency block, read once per run.
   EffTable EFF;       // row 1 energy keV, row 2 total, row 3 full-energy peak (x 10^3)
   int32_t NEFF = 0;   // records of the block minus one
@@ -129,17 +141,6 @@ struct Store {
   // (0 unless they ascend), set with ELOG, for a faster nearest-point search.
   float effStep = 0.0f;
   float elogStep = 0.0f;
-
-  // Data-set header and run scalars.
-  Text8 DSNAME{};
-  Text8 DECMODE{};
-  float EX = 0.0f;      // K x-ray energy E(X), keV
-  float OMEGAK = 0.0f;  // K fluorescence yield
-  float EPSTX = 0.0f;   // total efficiency at EX
-  float EPSX = 0.0f;    // full-energy-peak efficiency at EX
-  int32_t IDAY = 0;
-  int32_t IMONTH = 0;
-  int32_t IYEAR = 0;
 
   // Decay scheme.
   int32_t NLEV = 0;

@@ -1,6 +1,5 @@
 #include "driver/check_mode.hpp"
 
-#include <charconv>
 #include <iostream>
 #include <memory>
 #include <string_view>
@@ -8,6 +7,7 @@
 
 #include "check/warnings.hpp"
 #include "core/fatal.hpp"
+#include "core/number_text.hpp"
 #include "efficiency/eps.hpp"
 #include "efficiency/table_efficiency.hpp"
 #include "input/input_file.hpp"
@@ -19,82 +19,33 @@ namespace tcsum {
 
 namespace {
 
-enum class Kind { real, integer, text };
-
-struct Column {
-  const Field& field;
-  Kind kind;
-  const char* unit;
-};
-
-// The fields of each record kind, keyed by what the reader expects.
-struct RecordKind {
-  std::string_view expecting;
-  std::vector<Column> columns;
-};
-
-const std::vector<RecordKind>& recordKinds() {
-  using namespace layout;
-  static const std::vector<RecordKind> kinds = {
-      {"the first record of the efficiency block",
-       {{kEffEnergy, Kind::real, "keV"},
-        {kEffTotal, Kind::real, "per mille"},
-        {kEffPeak, Kind::real, "per mille"},
-        {kDetectorDigit1, Kind::integer, ""},
-        {kDetectorDigit2, Kind::integer, ""},
-        {kDetectorText, Kind::text, ""}}},
-      {"an efficiency record",
-       {{kEffEnergy, Kind::real, "keV"},
-        {kEffTotal, Kind::real, "per mille"},
-        {kEffPeak, Kind::real, "per mille"},
-        {kContinuation, Kind::integer, ""}}},
-      {"a data-set header",
-       {{kName, Kind::text, ""},
-        {kDecayMode, Kind::text, ""},
-        {kXrayEnergy, Kind::real, "keV"},
-        {kOmegaK, Kind::real, ""}}},
-      {"a level record",
-       {{kLevelEnergy, Kind::real, "keV"},
-        {kFeeding, Kind::real, "%"},
-        {kCaptureFraction, Kind::real, ""}}},
-      {"a transition record",
-       {{kUpperLevel, Kind::integer, ""},
-        {kLowerLevel, Kind::integer, ""},
-        {kGammaEnergy, Kind::real, "keV"},
-        {kIntensity, Kind::real, "%"},
-        {kAlpha, Kind::real, ""},
-        {kAlphaK, Kind::real, ""}}},
-  };
-  return kinds;
-}
-
 void pad(std::string& line, std::size_t width) {
   if (line.size() < width) line.append(width - line.size(), ' ');
 }
 
-std::string fieldLine(const Record& r, const Column& c) {
-  const std::string_view text = r.columns(c.field.first, c.field.last);
-  std::string columns = std::to_string(c.field.first);
-  if (c.field.last != c.field.first) columns += "-" + std::to_string(c.field.last);
+std::string fieldLine(const Record& r, const layout::TypedField& f) {
+  const Field& field = f.field;
+  const std::string_view found = r.columns(field.first, field.last);
+  std::string columns = text::integer(field.first);
+  if (field.last != field.first) columns += "-" + text::integer(field.last);
   std::string line = "  ";
   line.append(columns.size() < 5 ? 5 - columns.size() : 0, ' ');
-  line += columns + "  " + c.field.name;
+  line += columns + "  " + field.name;
   pad(line, 46);
-  line += quoted(text);
-  if (c.kind == Kind::text) return line;
+  line += quoted(found);
+  if (f.type == layout::Type::text) return line;
   pad(line, 60);
   line += " = ";
-  if (c.kind == Kind::real) {
+  if (f.type == layout::Type::real) {
     float value = 0.0f;
-    if (!convertReal(text, value)) return line + "(not a number)";
-    char buffer[32];
-    line.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+    if (!convertReal(found, value)) return line + "(not a number)";
+    text::appendShortest(line, value);
   } else {
     int32_t value = 0;
-    if (!convertInteger(text, value)) return line + "(not an integer)";
-    line += std::to_string(value);
+    if (!convertInteger(found, value)) return line + "(not an integer)";
+    text::appendInteger(line, value);
   }
-  if (*c.unit != '\0') line += std::string(" ") + c.unit;
+  if (*f.unit != '\0') line += std::string(" ") + f.unit;
   return line;
 }
 
@@ -129,10 +80,10 @@ std::string listRecord(const Record& record, const char* expecting) {
     }
   }
   std::string out = "record " + std::to_string(record.number) + ": " + std::string(kind) + '\n';
-  for (const RecordKind& k : recordKinds()) {
-    if (k.expecting != expecting) continue;
-    for (const Column& c : k.columns)
-      out += fieldLine(record, c) + '\n';
+  for (const layout::RecordKind& k : layout::kRecordKinds) {
+    if (std::string_view(k.expecting) != expecting) continue;
+    for (const layout::TypedField& f : k.fields)
+      out += fieldLine(record, f) + '\n';
   }
   return out;
 }

@@ -28,6 +28,7 @@
 #include "input/input_file.hpp"
 #include "input/reader.hpp"
 #include "model/classic.hpp"
+#include "model/registry.hpp"
 
 namespace tcsum {
 
@@ -47,7 +48,7 @@ bool efficiencyBlock(const Efficiency& efficiency, const complete::Result& resul
                      std::string& block, std::string& note) {
   std::vector<std::pair<double, EfficiencyPair>> points;
   const auto* table = dynamic_cast<const efficiency::LogLogTable*>(&efficiency);
-  if (table && table->table().size() <= 29) {
+  if (table && table->table().size() <= static_cast<std::size_t>(kTablePoints)) {
     for (const efficiency::TablePoint& p : table->table())
       points.push_back({p.energy, {p.total, p.peak}});
   } else {
@@ -80,7 +81,8 @@ bool efficiencyBlock(const Efficiency& efficiency, const complete::Result& resul
 
 // The scheme as a data set of the data file, or a note why it does not fit.
 bool dataSetOf(const DecayScheme& s, std::string& text, std::string& note) {
-  const std::size_t capacity = s.electronCapture ? 30 : 32;
+  const auto capacity =
+      static_cast<std::size_t>(s.electronCapture ? kCaptureDataSetLevels : kDataSetLevels);
   if (s.levels.size() > capacity) {
     note = std::to_string(s.levels.size()) + " levels, more than the " + std::to_string(capacity) +
            " of a data set";
@@ -267,7 +269,7 @@ complete::FactorsServices factorsServices() {
   complete::FactorsServices services;
   services.ensdf = ensdfSchemes;
   services.dataFile = dataFileSchemes;
-  services.compute = complete::compute;
+  services.compute = builtinModels().schemeModel(kCompleteModel);
   services.simulate = simulatedFactors;
   services.classic = classicBeside;
   return services;

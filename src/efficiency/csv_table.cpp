@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cmath>
 #include <optional>
 #include <tuple>
 #include <utility>
 
+#include "core/number_text.hpp"
 #include "efficiency/text_file.hpp"
 
 namespace tcsum::efficiency {
@@ -73,9 +73,7 @@ const char* otherSeparator(std::string_view line) {
 }
 
 std::string numberText(double value) {
-  char buffer[32];
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-  return std::string(buffer, end);
+  return text::shortest(value);
 }
 
 }  // namespace

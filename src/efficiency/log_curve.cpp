@@ -3,9 +3,9 @@
 #include <toml++/toml.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
+#include "core/number_text.hpp"
 #include "efficiency/text_file.hpp"
 
 namespace tcsum::efficiency {
@@ -13,8 +13,7 @@ namespace tcsum::efficiency {
 namespace {
 
 std::string numberText(double value) {
-  char buffer[32];
-  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+  return text::shortest(value);
 }
 
 // ln eps at ln E by Horner's rule.

@@ -1,17 +1,17 @@
 #include "efficiency/loglog_table.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <stdexcept>
+
+#include "core/number_text.hpp"
 
 namespace tcsum::efficiency {
 
 namespace {
 
 std::string numberText(double value) {
-  char buffer[32];
-  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+  return text::shortest(value);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <numeric>
 
 #include "atomic/atomic.hpp"
+#include "core/store.hpp"
 #include "ensdf/scheme.hpp"
 
 namespace tcsum::ensdf {
@@ -18,8 +19,8 @@ using atomic::kShellData;
 
 namespace {
 
-constexpr int kMaxLevels = 32;
-constexpr int kMaxCaptureLevels = 30;
+constexpr int kMaxLevels = kDataSetLevels;
+constexpr int kMaxCaptureLevels = kCaptureDataSetLevels;
 
 std::string num(double value) {
   char buffer[32];

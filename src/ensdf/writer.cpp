@@ -1,26 +1,18 @@
 #include "ensdf/writer.hpp"
 
-#include <charconv>
 #include <cmath>
-#include <optional>
-#include <system_error>
 
+#include "core/number_text.hpp"
+#include "core/store.hpp"
 #include "ensdf/number.hpp"
+#include "input/layout.hpp"
 
 namespace tcsum::ensdf {
 
 namespace {
 
-constexpr int kMaxPoints = 29;
-constexpr int kMaxBlockRecords = 30;
-
-std::string toChars(float value, std::chars_format format, std::optional<int> precision) {
-  char buffer[64];
-  const auto result = precision
-                          ? std::to_chars(buffer, buffer + sizeof buffer, value, format, *precision)
-                          : std::to_chars(buffer, buffer + sizeof buffer, value, format);
-  return std::string(buffer, result.ptr);
-}
+using layout::place;
+using layout::Type;
 
 // "1.5e-07" -> "1.5E-7".
 std::string compactExponent(const std::string& text) {
@@ -38,27 +30,11 @@ std::string compactExponent(const std::string& text) {
   return mantissa + "E" + sign + exponent;
 }
 
-std::string padLeft(const std::string& text, std::size_t width) {
-  return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
-}
-
-std::string padRight(std::string_view text, std::size_t width) {
-  std::string out(text.substr(0, width));
-  out.resize(width, ' ');
-  return out;
-}
-
 void endLine(std::string& line, std::string& out) {
   while (!line.empty() && line.back() == ' ')
     line.pop_back();
   out += line;
   out += '\n';
-}
-
-std::string levelNumbers(int upper, int lower) {
-  char buffer[8];
-  std::snprintf(buffer, sizeof buffer, "%2d%2d", upper, lower);
-  return buffer;
 }
 
 std::vector<std::string_view> lines(std::string_view text) {
@@ -73,21 +49,26 @@ std::vector<std::string_view> lines(std::string_view text) {
   return out;
 }
 
+// A real in its field, as formatField writes it.
+void placeReal(std::string& record, const Field& field, float value) {
+  place(record, field, Type::real, formatField(value));
+}
+
 // The first record of an efficiency block with the detector number and text set.
-void setDetector(std::string& record, int detector, std::string_view text) {
-  if (record.size() < 82) record.resize(82, ' ');
+void setDetector(std::string& record, int detector, std::string_view detectorText) {
+  using namespace layout;
   if (detector >= 0) {
-    record[40] = static_cast<char>('0' + detector / 10);
-    record[41] = static_cast<char>('0' + detector % 10);
+    place(record, kDetectorDigit1, Type::integer, text::integer(detector / 10));
+    place(record, kDetectorDigit2, Type::integer, text::integer(detector % 10));
   }
-  if (!text.empty()) record.replace(50, 32, padRight(text, 32));
+  if (!detectorText.empty()) place(record, kDetectorText, Type::text, detectorText);
 }
 
 }  // namespace
 
 std::string formatField(float value) {
   if (value == 0.0f) return "0.0";
-  std::string shortest = toChars(value, std::chars_format::fixed, std::nullopt);
+  std::string shortest = text::plainShortest(value);
   if (shortest.size() <= kFieldWidth) {
     if (shortest.find('.') == std::string::npos && shortest.size() + 2 <= kFieldWidth)
       shortest += ".0";
@@ -98,37 +79,48 @@ std::string formatField(float value) {
   for (int digits = 9; digits >= 1; --digits) {
     const int decimals = digits - 1 - magnitude;
     if (decimals >= 0) {
-      std::string fixed = toChars(value, std::chars_format::fixed, decimals);
+      std::string fixed = text::fixed(value, decimals);
       if (fixed.size() <= kFieldWidth) return fixed;
     }
-    std::string scientific =
-        compactExponent(toChars(value, std::chars_format::scientific, digits - 1));
+    std::string scientific = compactExponent(text::scientific(value, digits - 1));
     if (scientific.size() <= kFieldWidth) return scientific;
   }
-  return compactExponent(toChars(value, std::chars_format::scientific, 0));
+  return compactExponent(text::scientific(value, 0));
 }
 
 void writeDataSet(const OutSet& set, std::string& out) {
-  std::string line = padRight(set.name, 8) + "  " + padRight(set.mode, 8) + "  " +
-                     padLeft(formatField(set.ex), kFieldWidth) +
-                     padLeft(formatField(set.omegak), kFieldWidth);
+  using namespace layout;
+  std::string line;
+  place(line, kName, Type::text, set.name);
+  place(line, kDecayMode, Type::text, set.mode);
+  placeReal(line, kXrayEnergy, set.ex);
+  placeReal(line, kOmegaK, set.omegak);
   endLine(line, out);
   for (const OutLevel& level : set.levels) {
-    line = padLeft(formatField(level.energy), kFieldWidth) +
-           padLeft(formatField(level.feed), kFieldWidth);
-    if (set.capture) line += padLeft(formatField(level.pk), kFieldWidth);
+    line.clear();
+    placeReal(line, kLevelEnergy, level.energy);
+    placeReal(line, kFeeding, level.feed);
+    if (set.capture) placeReal(line, kCaptureFraction, level.pk);
     endLine(line, out);
   }
-  line = padLeft("0.0", kFieldWidth);
+  // The record ending the levels: energy 0.
+  line.clear();
+  placeReal(line, kLevelEnergy, 0.0f);
   endLine(line, out);
   for (const OutTransition& t : set.transitions) {
-    line = levelNumbers(t.upper, t.lower) + std::string(6, ' ') +
-           padLeft(formatField(t.energy), kFieldWidth) +
-           padLeft(formatField(t.intensity), kFieldWidth) +
-           padLeft(formatField(t.alpha), kFieldWidth) + padLeft(formatField(t.alphak), kFieldWidth);
+    line.clear();
+    place(line, kUpperLevel, Type::integer, text::integer(t.upper));
+    place(line, kLowerLevel, Type::integer, text::integer(t.lower));
+    placeReal(line, kGammaEnergy, t.energy);
+    placeReal(line, kIntensity, t.intensity);
+    placeReal(line, kAlpha, t.alpha);
+    placeReal(line, kAlphaK, t.alphak);
     endLine(line, out);
   }
-  line = "33 1";
+  // The record ending the transitions.
+  line.clear();
+  place(line, kUpperLevel, Type::integer, text::integer(kEndOfTransitions));
+  place(line, kLowerLevel, Type::integer, text::integer(1));
   endLine(line, out);
 }
 
@@ -173,20 +165,22 @@ bool efficiencyFromCsv(std::string_view csv, int detector, std::string_view text
     error = "no efficiency points";
     return false;
   }
-  if (points.size() > kMaxPoints) {
-    error =
-        std::to_string(points.size()) + " efficiency points, at most " + std::to_string(kMaxPoints);
+  if (points.size() > static_cast<std::size_t>(kTablePoints)) {
+    error = std::to_string(points.size()) + " efficiency points, at most " +
+            std::to_string(kTablePoints);
     return false;
   }
   points.push_back(points.back());  // closes the block
   for (std::size_t i = 0; i < points.size(); ++i) {
-    std::string line = padLeft(formatField(points[i].energy), kFieldWidth) +
-                       padLeft(formatField(points[i].total), kFieldWidth) +
-                       padLeft(formatField(points[i].peak), kFieldWidth) + std::string(10, ' ');
+    using namespace layout;
+    std::string line;
+    placeReal(line, kEffEnergy, points[i].energy);
+    placeReal(line, kEffTotal, points[i].total);
+    placeReal(line, kEffPeak, points[i].peak);
     if (i == 0) {
       setDetector(line, detector, text);
     } else {
-      line += i + 1 == points.size() ? '0' : '1';
+      place(line, kContinuation, Type::integer, i + 1 == points.size() ? "0" : "1");
     }
     endLine(line, block);
   }
@@ -199,8 +193,8 @@ bool efficiencyFromDataFile(std::string_view data, int detector, std::string_vie
   for (std::string_view line : lines(data)) {
     std::string record(line);
     ++count;
-    if (count > kMaxBlockRecords) {
-      error = "the efficiency block has more than 30 records";
+    if (count > kEffPoints) {
+      error = "the efficiency block has more than " + std::to_string(kEffPoints) + " records";
       return false;
     }
     if (count == 1) {
@@ -209,7 +203,8 @@ bool efficiencyFromDataFile(std::string_view data, int detector, std::string_vie
       continue;
     }
     endLine(record, block);
-    const char digit = line.size() >= 41 ? line[40] : ' ';
+    const auto column = static_cast<std::size_t>(layout::kContinuation.first);
+    const char digit = line.size() >= column ? line[column - 1] : ' ';
     if (digit == '0' || digit == ' ') return true;
   }
   error = "the file ends inside the efficiency block";

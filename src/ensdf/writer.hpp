@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "input/layout.hpp"
+
 namespace tcsum::ensdf {
 
 // A data set for the program: levels in order (the first is level 1, the
@@ -32,7 +34,8 @@ struct OutSet {
   std::vector<OutTransition> transitions;
 };
 
-inline constexpr int kFieldWidth = 10;
+// The columns of a real of the data file (F10.0).
+inline constexpr int kFieldWidth = layout::kLevelEnergy.width();
 
 // VALUE in at most 10 columns, as the data file reads it: plain decimals
 // where the shortest text that reads back to VALUE fits, else the most

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <charconv>
 #include <cmath>
 #include <vector>
 
+#include "core/number_text.hpp"
 #include "outputs/text.hpp"
 
 namespace tcsum::html {
@@ -82,10 +82,7 @@ void appendSignificant(std::string& out, float value) {
   } else if (std::isinf(value)) {
     out += value > 0 ? "∞" : "-∞";
   } else {
-    char buffer[32];
-    const auto r =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
-    out.append(buffer, r.ptr);
+    text::appendSignificant(out, value, 6);
   }
 }
 

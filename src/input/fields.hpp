@@ -11,12 +11,19 @@
 #include <string_view>
 
 #include "core/fatal.hpp"
+#include "input/layout.hpp"
 
 namespace tcsum {
 
 // Columns of the data file that any record kind reads (the detector text of
 // the first efficiency record ends in column 82).
-inline constexpr int32_t kRecordWidth = 82;
+inline constexpr int32_t kRecordWidth = [] {
+  int32_t widest = 0;
+  for (const layout::RecordKind& kind : layout::kRecordKinds)
+    for (const layout::TypedField& f : kind.fields)
+      widest = f.field.last > widest ? f.field.last : widest;
+  return widest;
+}();
 
 struct Record {
   std::array<char, kRecordWidth> text{};  // columns 1 ... kRecordWidth, blank-padded
@@ -26,13 +33,6 @@ struct Record {
   std::string_view columns(int32_t first, int32_t last) const {
     return {text.data() + (first - 1), static_cast<std::size_t>(last - first + 1)};
   }
-};
-
-// A field of a record kind: its columns and what it holds, for diagnostics.
-struct Field {
-  int32_t first;
-  int32_t last;
-  const char* name;
 };
 
 // Fw.0: a real number. Blanks are ignored anywhere; what remains is an

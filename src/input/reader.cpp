@@ -101,7 +101,7 @@ namespace {
 
 void readEfficiencyBlock(DataFile& file, Store& s) {
   using namespace layout;
-  Record first = file.next("the first record of the efficiency block");
+  Record first = file.next(kEfficiencyFirst.expecting);
   s.EFF(1, 1) = readReal(first, kEffEnergy);
   s.EFF(2, 1) = readReal(first, kEffTotal);
   s.EFF(3, 1) = readReal(first, kEffPeak);
@@ -111,7 +111,7 @@ void readEfficiencyBlock(DataFile& file, Store& s) {
   std::copy(text.begin(), text.end(), s.DETTXT.begin());
 
   for (int32_t i = 2;; ++i) {
-    Record r = file.next("an efficiency record");
+    Record r = file.next(kEfficiency.expecting);
     float reals[3];
     readReals(r, kEffReals, reals);
     int32_t continuation = readInteger(r, kContinuation);
@@ -128,7 +128,7 @@ void readEfficiencyBlock(DataFile& file, Store& s) {
 
 void readHeader(DataFile& file, Store& s) {
   using namespace layout;
-  Record r = file.next("a data-set header");
+  Record r = file.next(kHeader.expecting);
   std::string_view name = r.columns(kName.first, kName.last);
   std::string_view mode = r.columns(kDecayMode.first, kDecayMode.last);
   float ex = readReal(r, kXrayEnergy);
@@ -143,7 +143,7 @@ void readHeader(DataFile& file, Store& s) {
 void readLevelRecords(DataFile& file, std::vector<LevelRecord>& levels) {
   using namespace layout;
   for (int32_t i = 1;; ++i) {
-    Record r = file.next("a level record");
+    Record r = file.next(kLevel.expecting);
     float reals[3];
     readReals(r, kLevelReals, reals);
     if (i > kLevels) refuseBeyondStore(r, kLevels, " level records");
@@ -172,7 +172,7 @@ void readLevels(DataFile& file, Store& s) {
 void readTransitionRecords(DataFile& file, std::vector<TransitionRecord>& transitions) {
   using namespace layout;
   for (;;) {
-    Record r = file.next("a transition record");
+    Record r = file.next(kTransition.expecting);
     int32_t levels[2];
     readIntegers(r, kLevelNumbers, levels);
     float reals[4];
@@ -190,7 +190,7 @@ void readTransitionRecords(DataFile& file, std::vector<TransitionRecord>& transi
     checkLevelNumber(kLowerLevel, lower);
     transitions.push_back({upper, lower, reals[0], reals[1], reals[2], reals[3], r.number});
     // Upper level 33, the last row of the store, ends the list.
-    if (upper == kLevels) return;
+    if (upper == kEndOfTransitions) return;
   }
 }
 
@@ -217,11 +217,11 @@ void readTransitions(DataFile& file, Store& s) {
 
 // The sub-level scheme of electron capture holds two sub-levels per level.
 void checkCaptureLevels(const Store& s) {
-  if (isElectronCapture(s) && 2 * s.NLEV > kSubLevels) {
+  if (isElectronCapture(s) && s.NLEV > kCaptureDataSetLevels) {
     dataFileFault("index beyond the data store",
                   "electron-capture data set " + quoted({s.DSNAME.data(), s.DSNAME.size()}) +
                       " has " + std::to_string(s.NLEV) + " levels, at most " +
-                      std::to_string(kSubLevels / 2) + " can be computed");
+                      std::to_string(kCaptureDataSetLevels) + " can be computed");
   }
 }
 

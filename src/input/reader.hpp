@@ -54,40 +54,6 @@ class DataFile {
   Observer observer_;
 };
 
-// Record layouts, one field per entry of the layout notation.
-namespace layout {
-// Efficiency block, first record: 3F10.0, 10X, 2I1, 8X, 8A4; later records
-// read columns 1-30 and the continuation digit in column 41.
-inline constexpr Field kEffEnergy{1, 10, "energy"};
-inline constexpr Field kEffTotal{11, 20, "total efficiency"};
-inline constexpr Field kEffPeak{21, 30, "full-energy-peak efficiency"};
-inline constexpr Field kDetectorDigit1{41, 41, "first digit of the detector number"};
-inline constexpr Field kDetectorDigit2{42, 42, "second digit of the detector number"};
-inline constexpr Field kDetectorText{51, 82, "detector text"};
-inline constexpr Field kContinuation{41, 41, "continuation digit"};
-// Data-set header: 2(A8, 2X), 3F10.0 (the third real is not read).
-inline constexpr Field kName{1, 8, "data-set name"};
-inline constexpr Field kDecayMode{11, 18, "decay mode"};
-inline constexpr Field kXrayEnergy{21, 30, "K x-ray energy E(X)"};
-inline constexpr Field kOmegaK{31, 40, "K fluorescence yield OMEGAK"};
-// Level record: 8F10.0, of which the first three are read.
-inline constexpr Field kLevelEnergy{1, 10, "level energy"};
-inline constexpr Field kFeeding{11, 20, "direct feeding"};
-inline constexpr Field kCaptureFraction{21, 30, "K-capture fraction"};
-// Transition record: 2I2, 6X, 4F10.0.
-inline constexpr Field kUpperLevel{1, 2, "upper level number"};
-inline constexpr Field kLowerLevel{3, 4, "lower level number"};
-inline constexpr Field kGammaEnergy{11, 20, "transition energy"};
-inline constexpr Field kIntensity{21, 30, "gamma-ray emission intensity"};
-inline constexpr Field kAlpha{31, 40, "total conversion coefficient ALPHA"};
-inline constexpr Field kAlphaK{41, 50, "K conversion coefficient ALPHAK"};
-// The same fields as read together.
-inline constexpr Field kEffReals[] = {kEffEnergy, kEffTotal, kEffPeak};
-inline constexpr Field kLevelReals[] = {kLevelEnergy, kFeeding, kCaptureFraction};
-inline constexpr Field kLevelNumbers[] = {kUpperLevel, kLowerLevel};
-inline constexpr Field kTransitionReals[] = {kGammaEnergy, kIntensity, kAlpha, kAlphaK};
-}  // namespace layout
-
 // Reads the efficiency block into EFF, NEFF, KDET1, KDET and DETTXT. The
 // record whose continuation digit is 0 (or blank) ends the block and is
 // stored in column NEFF + 1.

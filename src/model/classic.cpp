@@ -12,16 +12,8 @@
 namespace tcsum {
 
 void takeHeader(const Store& s, DataSetResult& ds) {
-  ds.DSNAME = s.DSNAME;
-  ds.DECMODE = s.DECMODE;
+  static_cast<DataSetHeader&>(ds) = s;
   ds.electronCapture = isElectronCapture(s);
-  ds.EX = s.EX;
-  ds.OMEGAK = s.OMEGAK;
-  ds.EPSTX = s.EPSTX;
-  ds.EPSX = s.EPSX;
-  ds.IDAY = s.IDAY;
-  ds.IMONTH = s.IMONTH;
-  ds.IYEAR = s.IYEAR;
 }
 
 void recordsOf(const Store& s, RecordsRead& out) {
@@ -53,17 +45,6 @@ const TableEfficiency& tableOf(const Efficiency& efficiency) {
   if (!table)
     throw std::invalid_argument("the classic model computes with the data file's efficiency table");
   return *table;
-}
-
-// The header of DS into a store that computes it.
-void storeHeader(const DataSetResult& ds, Store& s) {
-  s.DSNAME = ds.DSNAME;
-  s.DECMODE = ds.DECMODE;
-  s.EX = ds.EX;
-  s.OMEGAK = ds.OMEGAK;
-  s.IDAY = ds.IDAY;
-  s.IMONTH = ds.IMONTH;
-  s.IYEAR = ds.IYEAR;
 }
 
 double wide(float x) {
@@ -107,7 +88,9 @@ void ClassicModel::header(ModelWork& work, const Efficiency& efficiency, int32_t
                           DataSetResult& ds) const {
   Store& s = storeOf(work);
   storeEfficiencyTable(tableOf(efficiency).table(), s);
-  storeHeader(ds, s);
+  // The header as read into the store that computes it (the efficiencies
+  // at E(X) follow).
+  static_cast<DataSetHeader&>(s) = ds;
   s.headerRecord = headerRecord;
   s.EPSG = 0.0f;
   s.EPSTG = 0.0f;

@@ -22,9 +22,26 @@ std::vector<std::string> ModelRegistry::names() const {
   return names;
 }
 
+void ModelRegistry::addSchemeModel(const std::string& name, SchemeModel model) {
+  schemeModels_[name] = std::move(model);
+}
+
+SchemeModel ModelRegistry::schemeModel(const std::string& name) const {
+  const auto found = schemeModels_.find(name);
+  return found == schemeModels_.end() ? SchemeModel() : found->second;
+}
+
+std::vector<std::string> ModelRegistry::schemeModelNames() const {
+  std::vector<std::string> names;
+  for (const auto& [name, model] : schemeModels_)
+    names.push_back(name);
+  return names;
+}
+
 ModelRegistry builtinModels() {
   ModelRegistry models;
   models.add(kClassicModel, [] { return std::make_unique<ClassicModel>(); });
+  models.addSchemeModel(kCompleteModel, complete::compute);
   return models;
 }
 

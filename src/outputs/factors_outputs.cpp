@@ -1,10 +1,11 @@
 #include "outputs/factors_outputs.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <numeric>
+
+#include "core/number_text.hpp"
 
 namespace tcsum::complete {
 
@@ -27,27 +28,19 @@ void appendNumber(std::string& out, double value, const char* nullText = "null")
     out += nullText;
     return;
   }
-  char buffer[32];
-  out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+  text::appendShortest(out, value);
 }
 
 // VALUE with DECIMALS digits after the point, for the readable outputs.
 std::string fixed(double value, int decimals) {
   if (!std::isfinite(value)) return "-";
-  char buffer[64];
-  const auto r =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-  if (r.ec != std::errc()) return "-";
-  return std::string(buffer, r.ptr);
+  return text::fixed(value, decimals);
 }
 
 // Four significant digits at least, for rates that span many decades.
 std::string general(double value) {
   if (!std::isfinite(value)) return "-";
-  char buffer[64];
-  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value,
-                                           std::chars_format::general, 4)
-                                 .ptr);
+  return text::significant(value, 4);
 }
 
 std::string padLeft(const std::string& s, std::size_t width) {

@@ -1,10 +1,10 @@
 #include "outputs/json_writer.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "core/number_text.hpp"
 #include "outputs/text.hpp"
 
 namespace tcsum {
@@ -125,9 +125,7 @@ class JsonStream {
   template <typename Integer>
   void integer(Integer v) {
     start();
-    char buffer[24];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
-    out_.append(buffer, result.ptr);
+    text::appendInteger(out_, v);
   }
 
   std::string& out_;

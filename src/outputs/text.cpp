@@ -1,18 +1,15 @@
 #include "outputs/text.hpp"
 
 #include <array>
-#include <charconv>
 #include <cmath>
+
+#include "core/number_text.hpp"
 
 namespace tcsum {
 
 bool appendShortestDecimal(std::string& out, float value) {
   if (!std::isfinite(value)) return false;
-  std::array<char, 32> buffer{};
-  // Without a precision, to_chars gives the shortest form that reads back
-  // exactly, in plain or scientific notation, whichever is shorter.
-  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-  out.append(buffer.data(), result.ptr);
+  text::appendShortest(out, value);
   return true;
 }
 

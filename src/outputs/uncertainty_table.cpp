@@ -1,10 +1,9 @@
 #include "outputs/uncertainty_table.hpp"
 
 #include <algorithm>
-#include <array>
-#include <charconv>
 #include <cmath>
 
+#include "core/number_text.hpp"
 #include "outputs/text.hpp"
 
 namespace tcsum {
@@ -14,20 +13,14 @@ namespace {
 // VALUE with DECIMALS decimals; a value that rounds to zero has no sign.
 std::string fixed(float value, int decimals) {
   if (!std::isfinite(value)) return "-";
-  std::array<char, 64> buffer{};
-  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                    std::chars_format::fixed, decimals);
-  std::string text(buffer.data(), result.ptr);
-  if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
-  return text;
+  std::string out = text::fixed(value, decimals);
+  if (out.front() == '-' && out.find_first_not_of("-0.") == std::string::npos) out.erase(0, 1);
+  return out;
 }
 
 std::string significant(float value, int digits) {
   if (!std::isfinite(value)) return "-";
-  std::array<char, 64> buffer{};
-  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                    std::chars_format::general, digits);
-  return {buffer.data(), result.ptr};
+  return text::significant(value, digits);
 }
 
 std::string leftAligned(std::string text, std::size_t width) {

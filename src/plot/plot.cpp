@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cfloat>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
+
+#include "core/number_text.hpp"
 
 namespace tcsum::plot {
 
@@ -51,9 +51,7 @@ std::string superscript(int exponent) {
 }
 
 std::string decimal(double value) {
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return {buffer, result.ptr};
+  return text::shortest(value);
 }
 
 }  // namespace
@@ -132,20 +130,13 @@ void appendPixels(std::string& out, double value) {
   if (std::abs(tenths) < 0x1p52) {
     const auto n = static_cast<int64_t>(tenths);
     const uint64_t magnitude = n < 0 ? 0 - static_cast<uint64_t>(n) : static_cast<uint64_t>(n);
-    char buffer[24];
-    char* p = buffer;
-    if (n < 0) *p++ = '-';  // tenths of -0.0 print as "0.0"
-    p = std::to_chars(p, buffer + sizeof buffer, magnitude / 10).ptr;
-    *p++ = '.';
-    *p++ = static_cast<char>('0' + magnitude % 10);
-    out.append(buffer, p);
+    if (n < 0) out += '-';  // tenths of -0.0 print as "0.0"
+    text::appendInteger(out, magnitude / 10);
+    out += '.';
+    out += static_cast<char>('0' + magnitude % 10);
     return;
   }
-  // Room for the integer digits of the largest double.
-  char buffer[DBL_MAX_10_EXP + 8];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, tenths / 10.0, std::chars_format::fixed, 1);
-  out.append(buffer, result.ptr);
+  text::appendFixed(out, tenths / 10.0, 1);
 }
 
 std::string pixels(double value) {

@@ -1,10 +1,9 @@
 #include "report/format.hpp"
 
 #include <algorithm>
-#include <array>
-#include <bit>
-#include <charconv>
 #include <cmath>
+
+#include "core/number_text.hpp"
 
 namespace tcsum {
 
@@ -34,18 +33,13 @@ void placeNonFinite(char* field, int32_t w, float value) {
   place(field, w, full.size() <= static_cast<std::size_t>(w) ? full : brief);
 }
 
-// A finite value in FORMAT with D decimals by std::to_chars, where the exact
-// shortcuts of the header do not reach (the largest float has 39 integer digits).
-void placeByToChars(char* field, int32_t w, int32_t d, float value, std::chars_format format) {
-  std::array<char, 64> buffer;
-  auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, format, d);
-  if (result.ec != std::errc()) {
-    std::memset(field, '*', static_cast<std::size_t>(w));
-    return;
-  }
-  // to_chars writes the exponent as e, its sign and at least two digits.
-  std::replace(buffer.data(), result.ptr, 'e', 'E');
-  place(field, w, {buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data())});
+// A finite value with D decimals and an exponent, where the exact shortcuts
+// of the header do not reach; the exponent as E, its sign and at least two
+// digits.
+void placeScientific(char* field, int32_t w, int32_t d, float value) {
+  std::string representation = text::scientific(value, d);
+  std::replace(representation.begin(), representation.end(), 'e', 'E');
+  place(field, w, representation);
 }
 
 // Appends a field of W characters to OUT, written by WRITE with the slack
@@ -66,7 +60,7 @@ void writeFOther(char* field, int32_t w, int32_t d, float value) {
   if (!std::isfinite(value)) {
     placeNonFinite(field, w, value);
   } else {
-    placeByToChars(field, w, d, value, std::chars_format::fixed);
+    place(field, w, text::fixed(value, d));
   }
 }
 
@@ -74,7 +68,7 @@ void writeEOther(char* field, int32_t w, int32_t d, float value) {
   if (!std::isfinite(value)) {
     placeNonFinite(field, w, value);
   } else {
-    placeByToChars(field, w, d, value, std::chars_format::scientific);
+    placeScientific(field, w, d, value);
   }
 }
 

@@ -23,37 +23,41 @@ constexpr float kStepUp = 1.01f;      // efficiency scales of the central differ
 constexpr float kStepDown = 0.99f;
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
-// A line of the results table: the K x-ray line is (0, 0), after the gammas.
+// A line as every model names it among its lines: its kind and, for a gamma
+// line, its transition (the levels as indexes of the scheme, from 0).
 struct LineKey {
+  LineKind kind;
   int32_t upper;
   int32_t lower;
 };
 
+// The lines of DS that get an uncertainty: its gamma lines, then its K x-ray
+// line, in the order of the results table.
 std::vector<LineKey> keysOf(const DataSetResult& ds) {
   std::vector<LineKey> keys;
   for (const GammaLine& g : ds.gammas)
-    keys.push_back({g.upper, g.lower});
-  if (ds.xray) keys.push_back({0, 0});
+    keys.push_back({LineKind::gamma, g.upper - 1, g.lower - 1});
+  if (ds.xray) keys.push_back({LineKind::kxray, -1, -1});
   return keys;
 }
 
-// The factors of F in the order of KEYS, NaN for a line F lacks. Both lists
-// run in the order of the results table (upper level, then lower level).
+// The factors of F's model-neutral lines in the order of KEYS, NaN for a
+// line F lacks. Every computation with one model lists its lines in the
+// same order; a float model's factors are its floats exactly.
 void collect(const DataSetResult& f, const std::vector<LineKey>& keys, float* out) {
-  std::size_t g = 0;
+  std::size_t next = 0;
   for (std::size_t k = 0; k < keys.size(); ++k) {
     const LineKey key = keys[k];
-    if (key.upper == 0) {
-      out[k] = f.xray ? f.xray->KORR : kNaN;
+    std::size_t j = next;
+    while (j < f.lines.size() && (f.lines[j].kind != key.kind || f.lines[j].upper != key.upper ||
+                                  f.lines[j].lower != key.lower))
+      ++j;
+    if (j == f.lines.size()) {
+      out[k] = kNaN;
       continue;
     }
-    while (g < f.gammas.size() &&
-           (f.gammas[g].upper < key.upper ||
-            (f.gammas[g].upper == key.upper && f.gammas[g].lower < key.lower)))
-      ++g;
-    const bool found =
-        g < f.gammas.size() && f.gammas[g].upper == key.upper && f.gammas[g].lower == key.lower;
-    out[k] = found ? f.gammas[g].KORR : kNaN;
+    out[k] = static_cast<float>(f.lines[j].factor);
+    next = j + 1;
   }
 }
 
@@ -179,15 +183,9 @@ std::vector<float> sensitivities(const Nominal& n, Worker& w, Curve curve,
 // The header of DS alone, for the results of its recomputations.
 DataSetResult headerOf(const DataSetResult& ds) {
   DataSetResult h;
+  static_cast<DataSetHeader&>(h) = ds;
   h.number = ds.number;
-  h.DSNAME = ds.DSNAME;
-  h.DECMODE = ds.DECMODE;
   h.electronCapture = ds.electronCapture;
-  h.EX = ds.EX;
-  h.OMEGAK = ds.OMEGAK;
-  h.IDAY = ds.IDAY;
-  h.IMONTH = ds.IMONTH;
-  h.IYEAR = ds.IYEAR;
   return h;
 }
 

@@ -22,10 +22,11 @@ LAYERS = [
     # the decay scheme's stages, the checks of the data, efficiencies from a
     # detector and source geometry
     ["decay", "check", "geometry"],
-    # summing stages; the converter from ENSDF into data files
-    ["summing", "ensdf"],
-    # the models that compute a data set
-    ["model", "complete"],
+    # summing stages; the converter from ENSDF into data files; the complete
+    # model, on a decay scheme as read
+    ["summing", "ensdf", "complete"],
+    # the models that compute a data set, and their registry
+    ["model"],
     # the uncertainty run
     ["uncertainty"],
     # writers of the results
