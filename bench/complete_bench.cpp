@@ -22,7 +22,7 @@
 #include "complete/model.hpp"
 #include "ensdf/command.hpp"
 #include "ensdf/dataset.hpp"
-#include "ensdf/scheme.hpp"
+#include "ensdf/build_scheme.hpp"
 
 namespace {
 

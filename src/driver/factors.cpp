@@ -22,7 +22,7 @@
 #include "efficiency/loglog_table.hpp"
 #include "ensdf/command.hpp"
 #include "ensdf/dataset.hpp"
-#include "ensdf/scheme.hpp"
+#include "ensdf/build_scheme.hpp"
 #include "ensdf/writer.hpp"
 #include "input/decay_scheme.hpp"
 #include "input/input_file.hpp"

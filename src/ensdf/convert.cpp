@@ -9,7 +9,7 @@
 
 #include "atomic/atomic.hpp"
 #include "core/store.hpp"
-#include "ensdf/scheme.hpp"
+#include "ensdf/build_scheme.hpp"
 
 namespace tcsum::ensdf {
 

@@ -8,7 +8,7 @@
 #include <iterator>
 #include <map>
 
-#include "ensdf/scheme.hpp"
+#include "ensdf/build_scheme.hpp"
 #include "support/ensdf.hpp"
 
 namespace tcsum::ensdf {

@@ -1,4 +1,4 @@
-#include "ensdf/scheme.hpp"
+#include "ensdf/build_scheme.hpp"
 
 #include <algorithm>
 #include <charconv>
