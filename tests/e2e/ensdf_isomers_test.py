@@ -21,17 +21,7 @@ if not ENSDF.is_dir():
     sys.exit(77)
 
 # A 40 % coaxial detector with the source close to the end cap.
-EFFICIENCY = """energy_keV,total,peak
-10,0.05,0.05
-30,0.30,0.28
-50,0.40,0.30
-100,0.42,0.28
-200,0.36,0.17
-500,0.27,0.075
-1000,0.22,0.042
-2000,0.18,0.025
-3500,0.15,0.016
-"""
+EFFICIENCY = (Path(__file__).resolve().parents[1] / "support" / "coaxial_40_percent_1cm.csv").read_text()
 # Nuclide, file, and the lines through the isomer or into the dead end with
 # their factors of the complete model (the one data set is 20-260 % off).
 CASES = [("Se-75", "ensdf.075", {96.7: 1.029, 279.5: 1.420, 303.9: 0.996}),

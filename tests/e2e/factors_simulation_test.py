@@ -18,17 +18,7 @@ from pathlib import Path
 SKIP = 77
 DECAYS = "10000000"
 # A 40 % coaxial detector, source 1 cm from the end cap (illustrative).
-EFFICIENCY = """energy_keV,total,peak
-10,0.05,0.05
-30,0.30,0.28
-50,0.40,0.30
-100,0.42,0.28
-200,0.36,0.17
-500,0.27,0.075
-1000,0.22,0.042
-2000,0.18,0.025
-3500,0.15,0.016
-"""
+EFFICIENCY = (Path(__file__).resolve().parents[1] / "support" / "coaxial_40_percent_1cm.csv").read_text()
 NUCLIDES = {
     "Co-60": ["CO60_B-.ens"],
     "Cs-134": ["CS134_B-.ens", "CS134_EC.ens"],

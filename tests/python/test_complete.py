@@ -21,17 +21,7 @@ EXAMPLES = [p for p in sorted(SOURCE.glob("examples/*/TALVEN")) if p.parent.name
 BAD_INPUT = sorted(SOURCE.glob("tests/bad_input/*/TALVEN"))
 
 # A 40 % coaxial detector close to the end cap, and a curve of the same form.
-TABLE = """energy_keV,total,peak
-10,0.05,0.05
-30,0.30,0.28
-50,0.40,0.30
-100,0.42,0.28
-200,0.36,0.17
-500,0.27,0.075
-1000,0.22,0.042
-2000,0.18,0.025
-3500,0.15,0.016
-"""
+TABLE = (SOURCE / "tests" / "support" / "coaxial_40_percent_1cm.csv").read_text()
 CURVE = """energy_range = [40.0, 3000.0]
 [total]
 coefficients = [-9.945, 4.643, -0.7664, 0.03888]
