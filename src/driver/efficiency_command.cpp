@@ -178,8 +178,11 @@ int runEfficiency(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     SampleEfficiency s = sourceEfficiency(detector, source, calibration);
     std::string csv = "energy_keV,total,peak\n";
-    for (double e : grid) {
-      EfficiencyPair p = s.average->at(e);
+    std::vector<EfficiencyPair> values(grid.size());
+    s.average->at(grid, values);
+    for (std::size_t k = 0; k < grid.size(); ++k) {
+      double e = grid[k];
+      const EfficiencyPair& p = values[k];
       appendNumber(csv, e);
       csv += ',';
       appendNumber(csv, p.total);
@@ -203,7 +206,7 @@ int runEfficiency(int argc, char** argv, std::ostream& out, std::ostream& err) {
     appendAccuracy(accuracyCsv, "sample", sample);
     err << "integration: total efficiency of the sample within " << numberText(sample.maxRelative())
         << " (largest relative change at " << checks.size() << " energies with the quadrature orders "
-        << ordersText(s.sample->orders) << " doubled; " << s.sample->points.size() << " emission points, "
+        << ordersText(s.sample->orders) << " raised by one; " << s.sample->points.size() << " emission points, "
         << s.sample->rayCount() << " rays)";
     if (s.reference) {
       Geometry reference = loadGeometry(detector, calibration.geometryFile);

@@ -18,7 +18,7 @@ PreparedSource prepare(const Geometry& geometry, const Orders& orders) {
   PreparedSource p;
   p.materials = geometry.world.materials;
   p.orders = orders;
-  p.points = emissionPoints(geometry.source, orders.volume);
+  p.points = emissionPoints(splitAtCrystal(geometry.source, geometry.world), orders.volume);
   p.rays.reserve(p.points.size());
   for (const EmissionPoint& e : p.points) p.rays.push_back(castRays(geometry.world, e.r, e.z, orders));
   return p;
@@ -40,6 +40,23 @@ double sourceTotal(const PreparedSource& source, double energy) {
   double sum = 0.0;
   for (std::size_t k = 0; k < source.points.size(); ++k)
     sum += source.points[k].weight * firstInteraction(source.rays[k], mu);
+  return sum;
+}
+
+std::vector<double> totals(const PreparedSource& source, std::span<const double> energies,
+                           std::optional<std::size_t> point) {
+  const std::size_t materials = source.materials.size();
+  std::vector<double> mu;
+  mu.reserve(energies.size() * materials);
+  for (double e : energies)
+    for (const Material& m : source.materials) mu.push_back(attenuation(m, e));
+  std::vector<double> sum(energies.size(), 0.0);
+  if (point) {
+    addFirstInteractions(source.rays[*point], mu, materials, 1.0, sum);
+  } else {
+    for (std::size_t k = 0; k < source.points.size(); ++k)
+      addFirstInteractions(source.rays[k], mu, materials, source.points[k].weight, sum);
+  }
   return sum;
 }
 
@@ -169,18 +186,18 @@ class ModelEfficiency final : public Efficiency {
       : source_(std::move(source)), rule_(std::move(rule)), point_(point) {}
 
   EfficiencyPair at(double energy) const override {
-    std::vector<double> mu = attenuations(source_->materials, energy);
-    double omega = 0.0;
-    if (point_) {
-      omega = firstInteraction(source_->rays[*point_], mu);
-    } else {
-      for (std::size_t k = 0; k < source_->points.size(); ++k)
-        omega += source_->points[k].weight * firstInteraction(source_->rays[k], mu);
-    }
     EfficiencyPair e;
-    e.total = omega * (rule_->totalFactor ? rule_->totalFactor->at(energy) : 1.0) * totalScale_;
-    e.peak = omega * rule_->peakPerTotal.at(energy) * peakScale_;
+    at(std::span(&energy, 1), std::span(&e, 1));
     return e;
+  }
+
+  void at(std::span<const double> energies, std::span<EfficiencyPair> out) const override {
+    std::vector<double> omega = totals(*source_, energies, point_);
+    for (std::size_t k = 0; k < energies.size(); ++k) {
+      double energy = energies[k];
+      out[k].total = omega[k] * (rule_->totalFactor ? rule_->totalFactor->at(energy) : 1.0) * totalScale_;
+      out[k].peak = omega[k] * rule_->peakPerTotal.at(energy) * peakScale_;
+    }
   }
 
   std::size_t points() const override { return 1; }
@@ -224,13 +241,11 @@ double Accuracy::maxRelative() const {
 
 Accuracy estimateAccuracy(const Geometry& geometry, const PreparedSource& source,
                           const std::vector<double>& energies) {
-  PreparedSource fine = prepare(geometry, source.orders.doubled());
+  PreparedSource fine = prepare(geometry, source.orders.raised());
   Accuracy a;
-  for (double e : energies) {
-    a.energies.push_back(e);
-    a.total.push_back(sourceTotal(source, e));
-    a.refined.push_back(sourceTotal(fine, e));
-  }
+  a.energies = energies;
+  a.total = totals(source, energies);
+  a.refined = totals(fine, energies);
   return a;
 }
 

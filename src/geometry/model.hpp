@@ -42,6 +42,10 @@ std::vector<double> attenuations(const std::vector<Material>& materials, double 
 // Total efficiency of emission point K, and of the whole source.
 double pointTotal(const PreparedSource& source, std::size_t k, double energy);
 double sourceTotal(const PreparedSource& source, double energy);
+// The total efficiencies at ENERGIES of one emission point (POINT) or of the
+// whole source, every ray read once for all of them.
+std::vector<double> totals(const PreparedSource& source, std::span<const double> energies,
+                           std::optional<std::size_t> point = std::nullopt);
 
 // A curve through points (E, y), log-log, the end intervals extended.
 struct LogLogCurve {
@@ -81,7 +85,7 @@ std::shared_ptr<const Efficiency> modelEfficiency(std::shared_ptr<const Prepared
                                                   std::optional<std::size_t> point = std::nullopt);
 
 // The integration error: the totals at check energies with the given orders
-// and with all orders doubled.
+// and with every order raised by one.
 struct Accuracy {
   std::vector<double> energies;
   std::vector<double> total;
