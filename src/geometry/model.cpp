@@ -60,6 +60,41 @@ std::vector<double> totals(const PreparedSource& source, std::span<const double>
   return sum;
 }
 
+std::vector<std::vector<double>> TotalsCache::totals(const PreparedSource& source,
+                                                    std::span<const double> energies) {
+  std::vector<double> missing;
+  {
+    std::lock_guard lock(mutex_);
+    for (double e : energies)
+      if (!byEnergy_.contains(e)) missing.push_back(e);
+  }
+  std::sort(missing.begin(), missing.end());
+  missing.erase(std::unique(missing.begin(), missing.end()), missing.end());
+  if (!missing.empty()) {
+    // Computed outside the lock; a thread computing the same energy at the
+    // same time gets the same numbers.
+    const std::size_t materials = source.materials.size();
+    std::vector<double> mu;
+    mu.reserve(missing.size() * materials);
+    for (double e : missing)
+      for (const Material& m : source.materials) mu.push_back(attenuation(m, e));
+    std::vector<std::vector<double>> computed(missing.size(), std::vector<double>(source.points.size()));
+    std::vector<double> t(missing.size());
+    for (std::size_t p = 0; p < source.points.size(); ++p) {
+      std::fill(t.begin(), t.end(), 0.0);
+      addFirstInteractions(source.rays[p], mu, materials, 1.0, t);
+      for (std::size_t k = 0; k < missing.size(); ++k) computed[k][p] = t[k];
+    }
+    std::lock_guard lock(mutex_);
+    for (std::size_t k = 0; k < missing.size(); ++k) byEnergy_.emplace(missing[k], std::move(computed[k]));
+  }
+  std::vector<std::vector<double>> out;
+  out.reserve(energies.size());
+  std::lock_guard lock(mutex_);
+  for (double e : energies) out.push_back(byEnergy_.at(e));
+  return out;
+}
+
 double LogLogCurve::at(double energy) const {
   std::size_t n = logEnergy.size();
   if (n == 1) return std::exp(logValue[0]);
@@ -192,11 +227,17 @@ class ModelEfficiency final : public Efficiency {
   }
 
   void at(std::span<const double> energies, std::span<EfficiencyPair> out) const override {
-    std::vector<double> omega = totals(*source_, energies, point_);
+    const std::vector<std::vector<double>> perPoint = source_->cache->totals(*source_, energies);
     for (std::size_t k = 0; k < energies.size(); ++k) {
       double energy = energies[k];
-      out[k].total = omega[k] * (rule_->totalFactor ? rule_->totalFactor->at(energy) : 1.0) * totalScale_;
-      out[k].peak = omega[k] * rule_->peakPerTotal.at(energy) * peakScale_;
+      double omega = 0.0;
+      if (point_) {
+        omega = perPoint[k][*point_];
+      } else {
+        for (std::size_t p = 0; p < source_->points.size(); ++p) omega += source_->points[p].weight * perPoint[k][p];
+      }
+      out[k].total = omega * (rule_->totalFactor ? rule_->totalFactor->at(energy) : 1.0) * totalScale_;
+      out[k].peak = omega * rule_->peakPerTotal.at(energy) * peakScale_;
     }
   }
 
@@ -264,10 +305,17 @@ SampleEfficiency sourceEfficiency(const std::string& detectorFile, const std::st
         readCalibration(calibration.file), *s.reference,
         "transferred from " + calibration.file + " in " + calibration.geometryFile));
   }
-  for (std::size_t k = 0; k < s.sample->points.size(); ++k)
-    s.nodes.push_back({s.sample->points[k].weight, modelEfficiency(s.sample, s.rule, k)});
+  s.nodes = sampleNodes(s.sample, s.rule);
   s.average = modelEfficiency(s.sample, s.rule);
   return s;
+}
+
+SourceEfficiency sampleNodes(const std::shared_ptr<const PreparedSource>& sample,
+                             const std::shared_ptr<const PeakRule>& rule) {
+  SourceEfficiency nodes;
+  for (std::size_t k = 0; k < sample->points.size(); ++k)
+    nodes.push_back({sample->points[k].weight, modelEfficiency(sample, rule, k)});
+  return nodes;
 }
 
 }  // namespace tcsum::geometry

@@ -169,8 +169,11 @@ Rays castRays(const World& world, double r, double z, const Orders& orders) {
   }
 
   Rays rays;
+  rays.materials = world.materials.size();
+  std::vector<double> path(rays.materials);
   std::vector<Segment> segments;
-  std::vector<double> uCuts, x, w;
+  std::vector<double> uCuts, unitX, unitW;
+  gaussLegendre(orders.polar, 0.0, 1.0, unitX, unitW);
   for (std::size_t k = 0; k < phis.size(); ++k) {
     double cp = std::cos(phis[k]);
     double sp = std::sin(phis[k]);
@@ -188,9 +191,9 @@ Rays castRays(const World& world, double r, double z, const Orders& orders) {
     }
     std::vector<double> cuts = breakpoints(uCuts, -1.0, 1.0);
     for (std::size_t piece = 0; piece + 1 < cuts.size(); ++piece) {
-      gaussLegendre(orders.polar, cuts[piece], cuts[piece + 1], x, w);
-      for (std::size_t i = 0; i < x.size(); ++i) {
-        double u = x[i];
+      double width = cuts[piece + 1] - cuts[piece];
+      for (std::size_t i = 0; i < unitX.size(); ++i) {
+        double u = cuts[piece] + width * unitX[i];
         double sinTheta = std::sqrt(std::max(0.0, 1.0 - u * u));
         trace(world, {r, 0.0, z}, {sinTheta * cp, sinTheta * sp, u}, segments);
         std::size_t last = segments.size();
@@ -212,7 +215,17 @@ Rays castRays(const World& world, double r, double z, const Orders& orders) {
           rays.length.push_back(segments[s].length);
         }
         rays.end.push_back(static_cast<uint32_t>(rays.length.size()));
-        rays.weight.push_back(w[i] * phiWeights[k]);
+        rays.weight.push_back(width * unitW[i] * phiWeights[k]);
+        std::fill(path.begin(), path.end(), 0.0);
+        for (std::size_t step = first; step < rays.length.size(); ++step) {
+          if (rays.active[step]) {
+            rays.stretchMaterial.push_back(rays.material[step]);
+            rays.stretchLength.push_back(rays.length[step]);
+            rays.before.insert(rays.before.end(), path.begin(), path.end());
+          }
+          path[rays.material[step]] += rays.length[step];
+        }
+        rays.stretchEnd.push_back(static_cast<uint32_t>(rays.stretchLength.size()));
       }
     }
   }
@@ -241,20 +254,21 @@ namespace tcsum::geometry {
 
 void addFirstInteractions(const Rays& rays, std::span<const double> mu, std::size_t materials, double weight,
                           std::span<double> sum) {
+  // P = sum over the active stretches j of exp(-sum_m mu_m L_jm) (1 - exp(-mu_j l_j)).
   const std::size_t energies = sum.size();
-  std::vector<double> transmitted(energies), p(energies);
-  std::size_t step = 0;
+  std::vector<double> p(energies);
+  std::size_t j = 0;
   for (std::size_t k = 0; k < rays.weight.size(); ++k) {
-    std::fill(transmitted.begin(), transmitted.end(), 1.0);
     std::fill(p.begin(), p.end(), 0.0);
-    for (; step < rays.end[k]; ++step) {
-      const double length = rays.length[step];
-      const std::size_t m = rays.material[step];
-      const bool active = rays.active[step] != 0;
+    for (; j < rays.stretchEnd[k]; ++j) {
+      const double* path = &rays.before[j * materials];
+      const double length = rays.stretchLength[j];
+      const std::size_t m = rays.stretchMaterial[j];
       for (std::size_t e = 0; e < energies; ++e) {
-        double passing = std::exp(-mu[e * materials + m] * length);
-        if (active) p[e] += transmitted[e] * (1.0 - passing);
-        transmitted[e] *= passing;
+        const double* coefficients = &mu[e * materials];
+        double depth = 0.0;
+        for (std::size_t i = 0; i < materials; ++i) depth += coefficients[i] * path[i];
+        p[e] += std::exp(-depth) * (1.0 - std::exp(-coefficients[m] * length));
       }
     }
     const double w = weight * rays.weight[k];

@@ -67,6 +67,15 @@ struct Rays {
   std::vector<uint16_t> material;
   std::vector<uint8_t> active;
   std::vector<double> length;   // cm
+  // The same rays by their active stretches, for any number of energies:
+  // per stretch its material and length and the path in every material
+  // before it (materials values per stretch), so that a ray costs two
+  // exponentials per stretch and energy whatever it crossed on its way.
+  std::size_t materials = 0;
+  std::vector<uint32_t> stretchEnd;  // one past each ray's last active stretch
+  std::vector<uint16_t> stretchMaterial;
+  std::vector<double> stretchLength;
+  std::vector<double> before;
 };
 
 Rays castRays(const World& world, double r, double z, const Orders& orders);
