@@ -253,7 +253,9 @@ class ModelEfficiency final : public Efficiency {
   std::string describe() const override {
     std::string where = point_ ? "emission point " + std::to_string(*point_ + 1) + " of " +
                                      std::to_string(source_->points.size())
-                               : "mean over " + std::to_string(source_->points.size()) + " emission points";
+                               : source_->points.size() == 1
+                                     ? "one emission point"
+                                     : "mean over " + std::to_string(source_->points.size()) + " emission points";
     return "geometry model (" + where + "), peak " + rule_->describe;
   }
 

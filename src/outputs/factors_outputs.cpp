@@ -405,8 +405,9 @@ std::string factorsCsv(const FactorsRun& run, std::span<const DataSetFactors> se
 namespace {
 
 std::string geometryText(const GeometryRun& g) {
-  return g.source + " on " + g.detector + "; summing counted at " + std::to_string(g.points) +
-         " emission points (quadrature orders " + g.orders +
+  return g.source + " on " + g.detector + "; summing counted at " +
+         (g.points == 1 ? std::string("one emission point") : std::to_string(g.points) + " emission points") +
+         " (quadrature orders " + g.orders +
          "); integration: the total efficiency within " + general(g.efficiencyAccuracy) +
          " (largest relative change with every order raised by one)";
 }
