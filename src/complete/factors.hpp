@@ -80,8 +80,9 @@ struct DataSetFactors {
   std::string classicNote;
   // A sample from the geometry model: per line the factor computed with the
   // source's volume-averaged efficiencies instead, and the largest relative
-  // change of a line's factor when every quadrature order is raised by one
-  // (the integration accuracy of the factors).
+  // change of a line's factor when the volume's quadrature order is raised
+  // by one (the integration accuracy of the factors; the directions' error
+  // enters them through the efficiencies, whose accuracy the run states).
   std::vector<std::optional<double>> averaged;
   std::optional<double> integration;
 };

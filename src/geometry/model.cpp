@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "geometry/xcom.hpp"
+
 namespace tcsum::geometry {
 
 std::size_t PreparedSource::rayCount() const {
@@ -70,6 +72,17 @@ std::vector<std::vector<double>> TotalsCache::totals(const PreparedSource& sourc
   }
   std::sort(missing.begin(), missing.end());
   missing.erase(std::unique(missing.begin(), missing.end()), missing.end());
+  // Below the cross-section tables (1 keV: L x-rays of the light elements)
+  // no photon passes the end cap.
+  std::vector<double> absorbed;
+  while (!missing.empty() && missing.front() < kXcomMinEnergy) {
+    absorbed.push_back(missing.front());
+    missing.erase(missing.begin());
+  }
+  if (!absorbed.empty()) {
+    std::lock_guard lock(mutex_);
+    for (double e : absorbed) byEnergy_.emplace(e, std::vector<double>(source.points.size(), 0.0));
+  }
   if (!missing.empty()) {
     // Computed outside the lock; a thread computing the same energy at the
     // same time gets the same numbers.

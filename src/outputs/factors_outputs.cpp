@@ -414,7 +414,7 @@ std::string geometryText(const GeometryRun& g) {
 
 std::string integrationText(double relative) {
   return "integration: factors within " + general(relative) +
-         " (largest relative change of a line's factor with every quadrature order raised by one)";
+         " (largest relative change of a line's factor with the volume's quadrature order raised by one)";
 }
 
 }  // namespace
@@ -533,6 +533,11 @@ tr.sum td { background: #fbf8ee; }
 }  // namespace
 
 std::string factorsHtml(const FactorsRun& run, std::span<const DataSetFactors> sets) {
+  return factorsHtml(run, sets, {});
+}
+
+std::string factorsHtml(const FactorsRun& run, std::span<const DataSetFactors> sets,
+                        std::string_view section) {
   std::string out =
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
       "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src "
@@ -564,6 +569,7 @@ std::string factorsHtml(const FactorsRun& run, std::span<const DataSetFactors> s
   out += "</dl>\n<p class=\"note\">The factor of a line is its peak count without coincidences "
          "over its count with them: a measured peak area times the factor is the area "
          "free of coincidences.</p>\n</section>\n";
+  out += section;
   for (const DataSetFactors& set : sets) {
     const DecayScheme& s = set.scheme;
     out += "<section>\n<h2>" + escapeHtml(s.name) + "</h2>\n<dl>\n";

@@ -46,6 +46,18 @@ TEST(Transfer, ACylinderShrunkToAPointGivesThePointEfficiencies) {
   }
 }
 
+TEST(Model, PhotonsBelowTheCrossSectionTablesNeverArrive) {
+  // The L x-rays of nickel (0.85 keV) are among Co-60's photons: no efficiency, no failure.
+  Calibration c{kExamples + "point10cm.csv", kExamples + "point10cm.toml", ""};
+  auto s = sourceEfficiency(kExamples + "detector.toml", kExamples + "beaker100ml.toml", c);
+  const std::vector<double> energies = {0.851, 7.5, 1332.5};
+  std::vector<EfficiencyPair> e(energies.size());
+  s.nodes[3].efficiency->at(energies, e);
+  EXPECT_EQ(e[0].total, 0.0);
+  EXPECT_EQ(e[0].peak, 0.0);
+  EXPECT_GT(e[2].total, 0.0);
+}
+
 TEST(Model, NodesAverageToTheVolumeEfficiency) {
   Calibration c{kExamples + "point10cm.csv", kExamples + "point10cm.toml", ""};
   auto s = sourceEfficiency(kExamples + "detector.toml", kExamples + "beaker100ml.toml", c);
