@@ -52,6 +52,14 @@ std::string numberText(double value) {
   return s;
 }
 
+// An energy of the calibration as its file gives it (it comes back from
+// its logarithm): six significant digits.
+std::string energyText(double value) {
+  char buffer[32];
+  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
+  return std::string(buffer, end);
+}
+
 std::optional<std::vector<double>> parseEnergies(const std::string& list) {
   std::vector<double> out;
   std::string_view rest = list;
@@ -204,7 +212,7 @@ int runEfficiency(int argc, char** argv, std::ostream& out, std::ostream& err) {
     if (*lo < curve.lowest() * (1 - 1e-12) || *hi > curve.highest() * (1 + 1e-12))
       err << "warning: energies from " << numberText(*lo) << " keV to " << numberText(*hi)
           << " keV reach beyond the " << (calibration.peakToTotal.empty() ? "calibration" : "peak-to-total curve")
-          << " (" << numberText(curve.lowest()) << " keV to " << numberText(curve.highest())
+          << " (" << energyText(curve.lowest()) << " keV to " << energyText(curve.highest())
           << " keV): the peak efficiency there is extrapolated log-log\n";
 
     std::vector<double> checks = checkEnergies(grid);

@@ -76,6 +76,13 @@ std::string numberText(double value) {
   return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
 }
 
+// An energy of a calibration as its file gives it (it comes back from its
+// logarithm): six significant digits.
+std::string energyText(double value) {
+  char buffer[32];
+  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6).ptr);
+}
+
 // "14.4, 21.6, ... and 3 more"
 std::string energyList(const std::vector<double>& energies) {
   std::string out;
@@ -184,8 +191,8 @@ LoadedEfficiency geometryEfficiency(const FactorsOptions& o) {
         outside.push_back(e);
     std::vector<std::string> out;
     if (!outside.empty())
-      out.push_back(what + ": photon energies outside it (" + numberText(rule->peakPerTotal.lowest()) + " to " +
-                    numberText(rule->peakPerTotal.highest()) +
+      out.push_back(what + ": photon energies outside it (" + energyText(rule->peakPerTotal.lowest()) + " to " +
+                    energyText(rule->peakPerTotal.highest()) +
                     " keV), the peak efficiency there extrapolated log-log: " + energyList(outside) + " keV");
     return out;
   };
@@ -616,10 +623,21 @@ int runFactors(const FactorsOptions& o, const FactorsServices& services, std::os
       energies.erase(std::unique(energies.begin(), energies.end()), energies.end());
       for (const std::string& f : efficiency.findings(energies)) w.push_back(name + ": " + f);
       for (const std::string& m : set.result.warnings) w.push_back(name + ": " + m);
-      for (const LineResult& line : set.result.lines)
-        if (line.kind != LineKind::sum && !(std::isfinite(line.factor) && line.factor > 0.0))
-          w.push_back(name + ": " + lineKindName(line.kind) + " " + numberText(line.energy) +
-                      " keV: factor " + numberText(line.factor) + " is not a positive number");
+      std::vector<double> unseen;
+      for (const LineResult& line : set.result.lines) {
+        if (line.kind == LineKind::sum || (std::isfinite(line.factor) && line.factor > 0.0)) continue;
+        // A photon the model's crystal does not see (absorbed on its way)
+        // has no count and so no factor; said once for all of them.
+        if (run.geometry && line.rate == 0.0) {
+          unseen.push_back(line.energy);
+          continue;
+        }
+        w.push_back(name + ": " + lineKindName(line.kind) + " " + numberText(line.energy) +
+                    " keV: factor " + numberText(line.factor) + " is not a positive number");
+      }
+      if (!unseen.empty())
+        w.push_back(name + ": photons of " + energyList(unseen) +
+                    " keV do not reach the active germanium (absorbed on the way): no count, no factor");
       if (run.geometry) sampleChecks(set, efficiency, o.settings, services, refined);
       if (run.uncertainty)
         set.uncertainty = uncertaintyOf(set, source, o.settings, *run.uncertainty, services);
