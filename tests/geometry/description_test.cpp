@@ -49,7 +49,7 @@ TEST(Crystal, EveryRayCrossesAtLeastTheDeadLayer) {
 }
 
 TEST(Crystal, RegionsOfTheExampleDetector) {
-  std::string point = write("point.toml", "[source]\ntype = \"point\"\ndistance = 1.0\n");
+  std::string point = write("regions.toml", "[source]\ntype = \"point\"\ndistance = 1.0\n");
   Geometry g = loadGeometry(kExamples + "detector.toml", point);
   double active = 0.0, crystal = 0.0;
   for (const Region& r : g.world.regions) {
