@@ -75,11 +75,32 @@ const CLI::Validator kPlainText(
 
 // Two outputs on one file, or an output on the data file, would overwrite
 // each other; a device or pipe (/dev/null) may take several.
+// A file that does not exist yet is told by its folder and its name in it,
+// so that "r.out", "./r.out" and an absolute spelling are one file.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  std::string name;  // in the folder DEVICE, INODE; empty for an existing file
+  bool known = false;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+FileIdentity identityOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) return {st.st_dev, st.st_ino, {}, true};
+  const std::size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? std::string(".")
+                             : slash == 0               ? std::string("/")
+                                                        : path.substr(0, slash);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (name.empty() || name == "." || name == ".." || ::stat(folder.c_str(), &st) != 0) return {};
+  return {st.st_dev, st.st_ino, name, true};
+}
+
 bool sameFile(const std::string& a, const std::string& b) {
   if (a == b) return true;
-  struct stat sa {}, sb {};
-  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
+  const FileIdentity ia = identityOf(a);
+  return ia.known && ia == identityOf(b);
 }
 
 std::string clashingOutput(const ProgramOptions& o) {
@@ -180,6 +201,16 @@ bool takeUncertainty(const UncertaintyOptionValues& v, ProgramOptions& o, std::o
 
 }  // namespace
 
+std::string_view emptyValueOption(int argc, const char* const* argv) {
+  for (int k = 1; k < argc; ++k) {
+    const std::string_view word = argv[k];
+    if (word == "--") break;
+    if (word.starts_with("--") && word.size() > 3 && word.find('=') == word.size() - 1)
+      return word.substr(0, word.size() - 1);
+  }
+  return {};
+}
+
 const char* programVersion() {
   return TCSUM_VERSION;
 }
@@ -196,10 +227,13 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
   app.footer(kFooter);
   app.get_formatter()->column_width(28);
 
-  app.add_option("-i,--input", o.input, "Data file to read (default TALVEN)")->type_name("FILE");
+  app.add_option("-i,--input", o.input, "Data file to read (default TALVEN)")
+      ->type_name("FILE")
+      ->check(kNamesAFile);
   auto* report = app.add_option("-o,--report", o.report,
                                 "Report file to create (default result.out; - = standard output)")
-                     ->type_name("FILE");
+                     ->type_name("FILE")
+                     ->check(kNamesAFile);
   app.add_flag("--no-report", o.noReport, "Write no report")->excludes(report);
   app.add_flag("--force", o.force,
                "Replace existing outputs, each only once the run has ended normally");
@@ -241,9 +275,11 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
       ->type_name("DSID");
   ensdf
       ->add_option("--efficiency", e.options.efficiency,
-                   "A data file whose efficiency block is copied, or a CSV file "
-                   "energy_keV,total,peak (fractions); the output is then a complete data file")
-      ->type_name("FILE");
+                   "A data file whose efficiency block is copied, or a CSV file whose heading "
+                   "names energy_keV, total and peak (fractions, at least 3 rows); the output is "
+                   "then a complete data file")
+      ->type_name("FILE")
+      ->check(kNamesAFile);
   ensdf->add_option("--detector", e.options.detector, "Detector number of the block (0-99)")
       ->type_name("NN")
       ->check(CLI::Range(0, 99))
@@ -253,7 +289,8 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
                    "Detector text of the block (32 characters)")
       ->type_name("TEXT");
   ensdf->add_option("-o,--output", e.options.output, "Output file (default - = standard output)")
-      ->type_name("FILE");
+      ->type_name("FILE")
+      ->check(kNamesAFile);
   ensdf
       ->add_option("--name", e.options.name,
                    "Data-set name, at most 8 characters (default from "
@@ -282,6 +319,10 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
       ->type_name("N")
       ->check(CLI::Range(1, 256));
 
+  if (const std::string_view option = emptyValueOption(argc, argv); !option.empty()) {
+    err << "tcsum: " << escapedControls(option) << ": " << kEmptyValue << " (see tcsum --help)\n";
+    return kExitUsage;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& failure) {
@@ -289,8 +330,8 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
       app.exit(failure, out, err);
       return 0;
     }
-    err << "tcsum: " << failure.what() << " (see tcsum " << (ensdf->parsed() ? "ensdf " : "")
-        << "--help)\n";
+    err << "tcsum: " << escapedControls(failure.what()) << " (see tcsum "
+        << (ensdf->parsed() ? "ensdf " : "") << "--help)\n";
     return kExitUsage;
   }
   if (ensdf->parsed()) {
@@ -318,7 +359,7 @@ Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, s
     return kExitUsage;
   }
   if (const std::string clash = clashingOutput(o); !clash.empty()) {
-    err << "tcsum: " << clash << " (see tcsum --help)\n";
+    err << "tcsum: " << escapedControls(clash) << " (see tcsum --help)\n";
     return kExitUsage;
   }
   if (!takeUncertainty(uncertainty, o, err)) return kExitUsage;

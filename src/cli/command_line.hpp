@@ -5,6 +5,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <variant>
 
 #include "core/fatal.hpp"
@@ -47,6 +48,13 @@ struct EnsdfRequest {
 // offending word).
 using Command = std::variant<ProgramOptions, EnsdfRequest, int>;
 Command parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+
+// "--json=" would take the next word for its value (a file named "-q"): the
+// first option of ARGV (after argv[0], before "--") given so with an empty
+// value, without its "="; empty when there is none. Every command refuses it
+// with kEmptyValue before anything is parsed.
+std::string_view emptyValueOption(int argc, const char* const* argv);
+inline constexpr const char* kEmptyValue = "empty value (a file option needs a file name)";
 
 // The program's version, as --version and the JSON output give it.
 const char* programVersion();

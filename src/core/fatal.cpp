@@ -9,7 +9,24 @@ std::string formatDiagnostic(const Diagnostic& d, std::string_view file) {
     line += file;
   }
   if (!d.detail.empty()) line += ": " + d.detail;
-  return line;
+  return escapedControls(line);
+}
+
+std::string escapedControls(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 32 && byte != 127) {
+      out += c;
+      continue;
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    out += "\\x";
+    out += kHex[byte >> 4];
+    out += kHex[byte & 15];
+  }
+  return out;
 }
 
 std::string_view defaultFileName(int32_t unit) {

@@ -52,6 +52,12 @@ class RunStop : public std::runtime_error {
 // backslashes as escapes, so a diagnostic stays one line.
 std::string quoted(std::string_view text);
 
+// TEXT with its control bytes (0-31 and 127, line ends included) as \xNN, so
+// that text from an input file shown in a message can neither end the line
+// nor drive the terminal; every other byte stays. Every diagnostic and
+// warning line goes through it.
+std::string escapedControls(std::string_view text);
+
 // Ends the run with the diagnostic MESSAGE for the data file, followed by DETAIL.
 [[noreturn]] void dataFileFault(const char* message, const std::string& detail);
 

@@ -3,6 +3,7 @@
 // data set, in the units and order of the report, for every writer to render
 // (the German report, JSON, CSV). Writers read these values and compute
 // nothing; every number here is the program's own 32-bit value.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,11 +20,24 @@ namespace tcsum {
 // 1-8, trailing blanks removed), `efficiency block`, or `end marker`.
 // RECORD is the line of the data file where the cause lies; TEXT says what
 // was done and what to check.
+// MINOR marks a finding too small to change a factor (a level balance within
+// kBalanceRelevance): every output keeps it, the terminal sums such findings
+// up in one line.
 struct Warning {
   std::string where;
   int32_t record = 0;
   std::string text;
+  bool minor = false;
 };
+
+// A level whose population and depopulation differ by less than this, in
+// percent of decays, cannot change any factor by more than that share: its
+// balance finding is minor.
+inline constexpr float kBalanceRelevance = 0.1f;
+
+// The terminal shows at most this many items of a list (levels, energies);
+// the rest as "... and N more".
+inline constexpr std::size_t kListedItems = 10;
 
 // A point of the efficiency table as read: energy in keV, efficiencies x 10^3.
 struct EfficiencyPoint {
@@ -152,6 +166,11 @@ struct UncertaintySettings {
 // names others.
 inline constexpr int64_t kDefaultSamples = 10000;
 inline constexpr uint64_t kDefaultSeed = 20231117;
+// Below this many samples fewer than three lie beyond each end of the
+// shortest 95 % interval, which then moves from seed to seed by much of its
+// width: a run (or tcsum factors) with fewer warns that the interval is not
+// meaningful.
+inline constexpr int64_t kMeaningfulSamples = 100;
 
 // How far the computation of a data set got; a run stopped by a fault leaves
 // its last data set short of `complete`.

@@ -184,6 +184,10 @@ int runCheck(const CheckOptions& o) {
     return kExitRunStopped;
   }
   std::cout.flush();
+  if (!std::cout) {
+    std::cerr << "cannot write the listing to standard output\n";
+    return kExitRunStopped;
+  }
   return (o.strict && warnings.count > 0) ? kExitWarned : 0;
 }
 

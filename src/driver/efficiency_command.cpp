@@ -249,7 +249,11 @@ int runEfficiency(int argc, char** argv, std::ostream& out, std::ostream& err) {
       table->write(csv);
       table->commit();
     } else {
-      out << csv;
+      out << csv << std::flush;
+      if (!out) {
+        err << "cannot write the efficiency table to standard output\n";
+        return kExitRunStopped;
+      }
     }
     if (accuracyOut) {
       accuracyOut->write(accuracyCsv);

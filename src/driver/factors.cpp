@@ -15,6 +15,7 @@
 #include "atomic/atomic.hpp"
 #include "complete/simulation.hpp"
 #include "core/fatal.hpp"
+#include "core/text_file.hpp"
 #include "driver/classic_factors.hpp"
 #include "driver/factors.hpp"
 #include "driver/factors_command.hpp"
@@ -118,16 +119,23 @@ bool dataSetOf(const DecayScheme& s, std::string& text, std::string& note) {
 
 }  // namespace
 
+std::string classicDataFile(const DecayScheme& scheme, const Efficiency& efficiency,
+                            const complete::Result& result, std::string& note) {
+  std::string block, dataSet;
+  if (!dataSetOf(scheme, dataSet, note) || !efficiencyBlock(efficiency, result, block, note))
+    return {};
+  return block + dataSet + std::string(ensdf::kEndMarker);
+}
+
 std::vector<std::optional<double>> classicBeside(const DecayScheme& scheme,
                                                  const Efficiency& efficiency,
                                                  const complete::Result& result,
                                                  std::string& note) {
-  std::string block, dataSet;
-  if (!dataSetOf(scheme, dataSet, note) || !efficiencyBlock(efficiency, result, block, note))
-    return {};
+  const std::string dataFile = classicDataFile(scheme, efficiency, result, note);
+  if (dataFile.empty()) return {};
   std::vector<ClassicLineFactor> classic;
   try {
-    classic = classicFactors(block + dataSet + std::string(ensdf::kEndMarker));
+    classic = classicFactors(dataFile);
   } catch (const std::exception& e) {
     note = std::string("the classic run stopped: ") + e.what();
     return {};
@@ -151,22 +159,8 @@ std::vector<std::optional<double>> classicBeside(const DecayScheme& scheme,
 
 namespace {
 
-// An ENSDF file of one mass number is some 10 MB at most; anything far
-// larger is not one (a device, a disk image) and is refused, not read.
-constexpr std::streamoff kLargestEnsdfFile = 256LL << 20;
-
 std::string ensdfText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read ENSDF file " + quoted(path));
-  std::string text;
-  char block[1 << 16];
-  while (in.read(block, sizeof block) || in.gcount() > 0) {
-    text.append(block, static_cast<std::size_t>(in.gcount()));
-    if (static_cast<std::streamoff>(text.size()) > kLargestEnsdfFile)
-      throw std::runtime_error("ENSDF file " + quoted(path) + " is larger than 256 MB: not an ENSDF file");
-  }
-  if (in.bad()) throw std::runtime_error("cannot read ENSDF file " + quoted(path));
-  return text;
+  return readTextFile(path, kEnsdfFileLimits);
 }
 
 std::string placeOf(const ensdf::DataSet& set, int line) {
@@ -194,10 +188,10 @@ std::vector<complete::LoadedScheme> ensdfSchemes(const std::vector<std::string>&
         // The complete model counts the annihilation radiation that the
         // converter's warning says a data file leaves out.
         if (w.kind == ensdf::WarningKind::BetaPlus) continue;
-        loaded.warnings.push_back(placeOf(set, w.line) + w.text);
+        loaded.warnings.push_back(escapedControls(placeOf(set, w.line) + w.text));
       }
       if (build.refusal != ensdf::RefusalKind::None) {
-        loaded.refusal = placeOf(set, set.line) + build.reason;
+        loaded.refusal = escapedControls(placeOf(set, set.line) + build.reason);
         loaded.scheme = std::move(build.scheme);
         out.push_back(std::move(loaded));
         continue;
@@ -269,17 +263,21 @@ std::vector<std::optional<complete::SimulatedFactor>> simulatedFactors(
 
 }  // namespace
 
-int runFactorsCommand(int argc, char** argv) {
-  const auto parsed = complete::parseFactorsCommandLine(argc, argv, std::cout, std::cerr);
-  if (const int* status = std::get_if<int>(&parsed)) return *status;
+complete::FactorsServices factorsServices() {
   complete::FactorsServices services;
   services.ensdf = ensdfSchemes;
   services.dataFile = dataFileSchemes;
   services.compute = complete::compute;
   services.simulate = simulatedFactors;
   services.classic = classicBeside;
-  return complete::runFactors(std::get<complete::FactorsOptions>(parsed), services, std::cout,
-                              std::cerr);
+  return services;
+}
+
+int runFactorsCommand(int argc, char** argv) {
+  const auto parsed = complete::parseFactorsCommandLine(argc, argv, std::cout, std::cerr);
+  if (const int* status = std::get_if<int>(&parsed)) return *status;
+  return complete::runFactors(std::get<complete::FactorsOptions>(parsed), factorsServices(),
+                              std::cout, std::cerr);
 }
 
 }  // namespace tcsum

@@ -15,6 +15,7 @@
 #include <thread>
 #include <tuple>
 
+#include "core/result.hpp"
 #include "outputs/factors_outputs.hpp"
 #include "efficiency/csv_table.hpp"
 #include "efficiency/log_curve.hpp"
@@ -33,8 +34,6 @@ namespace {
 constexpr int kExitFault = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitWarned = 3;
-// Below this many samples the 95 % interval is not meaningful.
-constexpr uint32_t kMeaningfulSamples = 100;
 // A warning lists at most this many energies.
 constexpr std::size_t kListedEnergies = 10;
 
@@ -111,7 +110,8 @@ std::string printable(std::string_view text) {
   return out;
 }
 
-// The files of the --ensdf paths: a folder's regular files in name order.
+}  // namespace
+
 std::vector<std::string> expandPaths(const std::vector<std::string>& paths) {
   std::vector<std::string> files;
   for (const std::string& path : paths) {
@@ -130,6 +130,8 @@ std::vector<std::string> expandPaths(const std::vector<std::string>& paths) {
   }
   return files;
 }
+
+namespace {
 
 struct LoadedEfficiency {
   std::shared_ptr<const Efficiency> efficiency;
@@ -243,7 +245,18 @@ LineKey keyOf(const LineResult& line) {
           std::round(line.energy * 1000.0)};
 }
 
-// The factors of every line over the samples of the uncertainty run.
+}  // namespace
+
+std::vector<std::optional<FactorStatistics>> uncertaintyOf(const DataSetFactors& set,
+                                                          const Efficiency& efficiency,
+                                                          const Settings& settings,
+                                                          const UncertaintySettings& u,
+                                                          const FactorsServices& services) {
+  // One node, not owned: the efficiency outlives the call.
+  const SourceEfficiency point{{1.0, std::shared_ptr<const Efficiency>(std::shared_ptr<const Efficiency>(), &efficiency)}};
+  return uncertaintyOf(set, point, settings, u, services);
+}
+
 std::vector<std::optional<FactorStatistics>> uncertaintyOf(
     const DataSetFactors& set, const SourceEfficiency& source, const Settings& settings,
     const UncertaintySettings& u, const FactorsServices& services) {
@@ -277,6 +290,8 @@ std::vector<std::optional<FactorStatistics>> uncertaintyOf(
   }
   return out;
 }
+
+namespace {
 
 // For a sample from the geometry model: the factors with its volume-averaged
 // efficiencies beside those counted point by point, and how far the factors
@@ -567,7 +582,7 @@ int runFactors(const FactorsOptions& o, const FactorsServices& services, std::os
     err << "no decay data set found" << (sought.empty() ? "" : " for " + printable(sought)) << '\n';
     return kExitFault;
   }
-  if (o.uTotal && o.samples < kMeaningfulSamples)
+  if (o.uTotal && static_cast<int64_t>(o.samples) < tcsum::kMeaningfulSamples)
     warn("--samples " + std::to_string(o.samples) + ": below " +
          std::to_string(kMeaningfulSamples) +
          " samples the standard uncertainty and the 95 % interval are not meaningful");

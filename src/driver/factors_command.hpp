@@ -96,6 +96,27 @@ struct FactorsServices {
       classic;
 };
 
+// The files of the --ensdf PATHS: a folder's regular files in name order.
+// Throws std::runtime_error with one line when a folder cannot be listed or
+// holds no file.
+std::vector<std::string> expandPaths(const std::vector<std::string>& paths);
+
+// The factor of every line of SET over the samples of the uncertainty run U
+// (full correlation: each curve off by one common factor), computed with
+// SERVICES' model; empty for a sum peak and for a line not in every sample.
+std::vector<std::optional<FactorStatistics>> uncertaintyOf(const DataSetFactors& set,
+                                                          const Efficiency& efficiency,
+                                                          const Settings& settings,
+                                                          const UncertaintySettings& u,
+                                                          const FactorsServices& services);
+// The same for a source of several nodes (a sample of the geometry model),
+// each node's efficiencies scaled alike.
+std::vector<std::optional<FactorStatistics>> uncertaintyOf(const DataSetFactors& set,
+                                                          const SourceEfficiency& source,
+                                                          const Settings& settings,
+                                                          const UncertaintySettings& u,
+                                                          const FactorsServices& services);
+
 // Runs OPTIONS; returns the exit status.
 int runFactors(const FactorsOptions& options, const FactorsServices& services, std::ostream& out,
                std::ostream& err);

@@ -127,7 +127,7 @@ int runProgram(const ProgramOptions& o) {
       data.html.emplace(*data.htmlFile, runInfo());
     }
   } catch (const OutputError& e) {
-    std::cerr << e.what() << '\n';
+    std::cerr << escapedControls(e.what()) << '\n';
     return kExitRunStopped;
   }
 
@@ -142,6 +142,14 @@ int runProgram(const ProgramOptions& o) {
   // Warnings are printed as each part of the run is handed to the outputs,
   // so they come in the order of the data file.
   WarningPrinter warnings{o.quiet};
+  if (o.uncertainty && o.uncertainty->samples < kMeaningfulSamples) {
+    warnings.printLine("warning: --samples " + std::to_string(o.uncertainty->samples) + ": below " +
+                       std::to_string(kMeaningfulSamples) +
+                       " samples the 95 % interval of the factors is not meaningful (the mean and "
+                       "standard deviation are rough); use at least " +
+                       std::to_string(kMeaningfulSamples) + ", better the default " +
+                       std::to_string(kDefaultSamples));
+  }
   outputs.detector = [&](const DetectorResult& d) {
     warnings.print(d.warnings);
     data.detector(d);
@@ -170,7 +178,7 @@ int runProgram(const ProgramOptions& o) {
     outputs.analyse = [&o](const Store& asRead, DataSetResult& ds) {
       const std::string name = utf8FromCodePage437(trimmedName(ds.DSNAME));
       ProgressLine progress(std::cerr, ::isatty(STDERR_FILENO) == 1,
-                            "tcsum: uncertainty of " + name);
+                            "tcsum: uncertainty of " + escapedControls(name));
       propagateEfficiencyUncertainty(
           asRead, ds, {*o.uncertainty, static_cast<unsigned>(jobsOf(o)), std::ref(progress)});
     };
@@ -207,7 +215,7 @@ int runProgram(const ProgramOptions& o) {
   } catch (const std::exception& failure) {
     // Anything else (such as running out of memory) is said in one line too,
     // and the records written so far go to disk.
-    std::cerr << "run stopped: " << failure.what() << '\n';
+    std::cerr << escapedControls(std::string("run stopped: ") + failure.what()) << '\n';
     if (report) {
       try {
         report->close(false);
@@ -218,8 +226,10 @@ int runProgram(const ProgramOptions& o) {
   }
 
   data.finish(stop, afterEndMarker);
+  if (uncertaintyTableShown && !std::cout)
+    data.failures.push_back("cannot write the table of uncertainties to standard output");
   for (const std::string& failure : data.failures)
-    std::cerr << failure << '\n';
+    std::cerr << escapedControls(failure) << '\n';
   if (stop || !data.failures.empty()) return kExitRunStopped;
   return (o.strict && warnings.count > 0) ? kExitWarned : 0;
 }
@@ -238,19 +248,45 @@ int runEnsdf(const EnsdfRequest& request) {
     file.commit();
     return 0;
   } catch (const OutputError& e) {
-    std::cerr << e.what() << '\n';
+    std::cerr << escapedControls(e.what()) << '\n';
     return kExitRunStopped;
   }
 }
 
-int main(int argc, char** argv) {
-  if (argc > 1 && std::string_view(argv[1]) == "factors") return runFactorsCommand(argc - 1, argv + 1);
-  if (argc > 1 && std::string_view(argv[1]) == "efficiency")
+namespace {
+
+int dispatch(int argc, char** argv) {
+  const std::string_view subcommand = argc > 1 ? argv[1] : "";
+  if (subcommand == "factors" || subcommand == "efficiency") {
+    if (const std::string_view option = emptyValueOption(argc - 1, argv + 1); !option.empty()) {
+      std::cerr << "tcsum " << argv[1] << ": " << escapedControls(option) << ": " << kEmptyValue
+                << " (see tcsum " << argv[1] << " --help)\n";
+      return kExitUsage;
+    }
+  }
+  if (subcommand == "factors") return runFactorsCommand(argc - 1, argv + 1);
+  if (subcommand == "efficiency")
     return geometry::runEfficiency(argc - 1, argv + 1, std::cout, std::cerr);
   const Command command = parseCommandLine(argc, argv, std::cout, std::cerr);
   if (const int* status = std::get_if<int>(&command)) return *status;
   if (const auto* request = std::get_if<EnsdfRequest>(&command)) return runEnsdf(*request);
   return runProgram(std::get<ProgramOptions>(command));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int status = dispatch(argc, argv);
+  // Whatever went to standard output without a check of its own (--help,
+  // --version): a run that could not write it did not end normally.
+  if (status == 0 || status == kExitWarned) {
+    std::cout.flush();
+    if (!std::cout) {
+      std::cerr << "tcsum: cannot write to standard output\n";
+      return kExitRunStopped;
+    }
+  }
+  return status;
 }
 
 }  // namespace tcsum

@@ -111,6 +111,7 @@ void compute(DataSetInput& in, Report* report, Computing& c, DataSetOutput& out)
       const bool analysed = c.analyse && c.asRead && dynamic_cast<ClassicWork*>(c.work.get());
       ReportSections sections(report, c.detector, analysed ? c.asRead.get() : nullptr);
       computeDataSet(c.model, *c.work, in.records, c.efficiency, out.result, {&sections});
+      checkResults(out.result, in.records.header, in.records.transitionList, out.result.warnings);
       if (analysed) c.analyse(*c.asRead, out.result);
     } catch (const RunStop&) {
       sortByRecord(out.result.warnings);

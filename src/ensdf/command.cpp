@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
+#include "core/fatal.hpp"
+#include "core/text_file.hpp"
+#include "efficiency/csv_table.hpp"
 #include "ensdf/convert.hpp"
 #include "ensdf/dataset.hpp"
 #include "ensdf/writer.hpp"
@@ -38,11 +41,40 @@ bool nuclideForm(const std::string& name) {
   return digits > 0 && letters > 0 && letters <= 3;
 }
 
-bool readFile(const std::string& path, std::string& content) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+// The bytes of PATH, read with the bounds of an ENSDF file; false with the
+// one-line reason in ERROR.
+bool readFile(const std::string& path, std::string& content, std::string& error) {
+  try {
+    content = readTextFile(path, kEnsdfFileLimits);
+    return true;
+  } catch (const InputFileError& e) {
+    error = e.what();
+    return false;
+  }
+}
+
+// An efficiency table in CSV read by the strict reader (columns by their
+// headings), as the rows "energy_keV,total,peak" the block is written from:
+// each number the shortest text that reads back to the value read.
+bool canonicalCsv(std::string_view content, const std::string& path, std::string& csv,
+                  std::string& error) {
+  try {
+    // A quadratic through three points is the least the interpolation takes.
+    const auto points = efficiency::parseEfficiencyCsv(content, path, {.minPoints = 3});
+    csv = "energy_keV,total,peak\n";
+    for (const efficiency::TablePoint& p : points) {
+      const double row[] = {p.energy, p.total, p.peak};
+      for (std::size_t k = 0; k < 3; ++k) {
+        char buffer[32];
+        csv.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, row[k]).ptr);
+        csv += k == 2 ? '\n' : ',';
+      }
+    }
+    return true;
+  } catch (const InputFileError& e) {
+    error = e.what();
+    return false;
+  }
 }
 
 bool looksLikeCsv(const std::string& path, std::string_view content) {
@@ -59,7 +91,7 @@ bool looksLikeCsv(const std::string& path, std::string_view content) {
 }
 
 std::string where(const DataSet& set, int line) {
-  return set.file + ":" + std::to_string(line) + ": " + set.dsid + ": ";
+  return escapedControls(set.file + ":" + std::to_string(line) + ": " + set.dsid + ": ");
 }
 
 }  // namespace
@@ -127,9 +159,9 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
 
   std::vector<DataSet> sets;
   for (const std::string& path : options.files) {
-    std::string content;
-    if (!readFile(path, content)) {
-      err << "error: cannot read " << path << "\n";
+    std::string content, error;
+    if (!readFile(path, content, error)) {
+      err << "error: " << escapedControls(error) << "\n";
       return 1;
     }
     for (DataSet& set : readDataSets(content, path)) {
@@ -150,14 +182,14 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
   if (options.list) {
     for (const DataSet& set : sets) {
       const Conversion c = convert(set, settings);
-      out << set.file << ":" << set.line << ": " << set.dsid << ": parent " << parentName(set)
-          << ", daughter " << trim(set.nucid) << ", mode " << set.decayToken() << ", " << c.levels
-          << " levels, " << c.gammas << " gammas: ";
+      out << where(set, set.line) << "parent " << escapedControls(parentName(set)) << ", daughter "
+          << escapedControls(trim(set.nucid)) << ", mode " << escapedControls(set.decayToken())
+          << ", " << c.levels << " levels, " << c.gammas << " gammas: ";
       if (c.refusal == RefusalKind::None)
         out << "converts (" << c.sets.size() << (c.sets.size() == 1 ? " data set" : " data sets")
             << ", " << c.warnings.size() << " warnings)\n";
       else
-        out << "refused: " << c.reason << "\n";
+        out << "refused: " << escapedControls(c.reason) << "\n";
     }
     out.flush();
     if (!out) {
@@ -169,18 +201,24 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
 
   std::string block;
   if (!options.efficiency.empty()) {
-    std::string content, error;
-    if (!readFile(options.efficiency, content)) {
-      err << "error: cannot read " << options.efficiency << "\n";
+    std::string content, error, csv;
+    if (!readFile(options.efficiency, content, error)) {
+      err << "error: " << escapedControls(error) << "\n";
       return 1;
     }
+    if (looksLikeCsv(options.efficiency, content)) {
+      if (!canonicalCsv(content, options.efficiency, csv, error)) {
+        err << "error: " << escapedControls(error) << "\n";
+        return 1;
+      }
+    }
     const bool ok =
-        looksLikeCsv(options.efficiency, content)
-            ? efficiencyFromCsv(content, options.detector, options.detectorText, block, error)
+        !csv.empty()
+            ? efficiencyFromCsv(csv, options.detector, options.detectorText, block, error)
             : efficiencyFromDataFile(content, options.detectorGiven ? options.detector : -1,
                                      options.detectorText, block, error);
     if (!ok) {
-      err << "error: " << options.efficiency << ": " << error << "\n";
+      err << "error: " << escapedControls(options.efficiency + ": " + error) << "\n";
       return 1;
     }
   }
@@ -190,9 +228,9 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
   for (const DataSet& set : sets) {
     const Conversion c = convert(set, settings);
     for (const Warning& w : c.warnings)
-      err << "warning: " << where(set, w.line) << w.text << "\n";
+      err << "warning: " << where(set, w.line) << escapedControls(w.text) << "\n";
     if (c.refusal != RefusalKind::None) {
-      err << "refused: " << where(set, set.line) << c.reason << "\n";
+      err << "refused: " << where(set, set.line) << escapedControls(c.reason) << "\n";
       continue;
     }
     for (const OutSet& o : c.sets) {

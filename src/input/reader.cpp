@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "core/text_file.hpp"
+
 namespace tcsum {
 
 bool DataFile::refill() {
@@ -52,6 +54,13 @@ void DataFile::readAcrossBlocks(Record& record, const char* expecting) {
     if (piece > 0) last = from[piece - 1];
     length += piece;
     next_ += piece;
+    // No data file has a line this long: a device such as /dev/zero or a
+    // binary file, which is not read on.
+    if (length > kLongestDataFileLine) {
+      dataFileFault("record too long", "record " + std::to_string(records_ + 1) + " runs past " +
+                                           std::to_string(kLongestDataFileLine) +
+                                           " characters without a line end: not a data file");
+    }
     if (lf != nullptr) {
       ++next_;
       break;

@@ -15,9 +15,16 @@ CsvWriter::CsvWriter(OutputFile& file, bool withUncertainty)
 }
 
 std::string csvField(std::string_view field) {
-  if (field.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(field);
+  // A text a spreadsheet would take for a formula is kept as text by a
+  // leading apostrophe, and quoted, as common CSV writers (and the CSV of
+  // tcsum factors) do.
+  std::string text(field);
+  const bool guarded =
+      !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+  if (guarded) text.insert(text.begin(), '\'');
+  if (!guarded && text.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string out = "\"";
-  for (char c : field) {
+  for (char c : text) {
     if (c == '"') out += '"';
     out += c;
   }

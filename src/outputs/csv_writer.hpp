@@ -23,7 +23,10 @@ class CsvWriter {
   bool withUncertainty_;
 };
 
-// FIELD quoted when it holds a comma, a quote or a line end.
+// A text field: with a leading apostrophe, and quoted, when it starts with
+// = + - @, a tab or a CR (so that a spreadsheet does not run it as a
+// formula); else quoted when it holds a comma, a quote or a line end.
+// Numbers are not written with it.
 std::string csvField(std::string_view field);
 
 }  // namespace tcsum

@@ -1,4 +1,4 @@
-#include "python/errors.hpp"
+#include "python/bindings.hpp"
 
 #include <exception>
 #include <string_view>

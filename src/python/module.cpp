@@ -3,10 +3,7 @@
 // global interpreter lock, so threads compute at once.
 #include <pybind11/pybind11.h>
 
-#include "python/compute.hpp"
-#include "python/errors.hpp"
-#include "python/result.hpp"
-#include "python/scheme.hpp"
+#include "python/bindings.hpp"
 
 PYBIND11_MODULE(tcsum, m) {
   m.doc() =
@@ -16,6 +13,7 @@ PYBIND11_MODULE(tcsum, m) {
   m.attr("__version__") = TCSUM_VERSION;
   tcsum::python::defineErrors(m);
   tcsum::python::defineResult(m);
+  tcsum::python::defineEfficiency(m);
   tcsum::python::defineScheme(m);
   tcsum::python::defineCompute(m);
 }

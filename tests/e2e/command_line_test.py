@@ -41,7 +41,12 @@ def usage_errors(folder):
                        (["--json", "TALVEN", "--force"], "data file"), (["--json", ""], "--json"),
                        (["--check", "--html", "x.html"], "--html"),
                        (["--u-total", "1e999"], "--u-total"),
-                       (["--json", "j.json", "ensdf", "x.ens"], "--json")):
+                       (["--json", "j.json", "ensdf", "x.ens"], "--json"),
+                       (["-o", "r.out", "--json", "./r.out", "--force"], "two outputs"),
+                       (["--csv", str(folder / "r.csv"), "--html", "r.csv"], "two outputs"),
+                       (["--json=", "-q"], "--json"),
+                       (["factors", "--nuclide", "Co-60", "--json=", "-q"], "--json"),
+                       (["efficiency", "--detector=", "-q"], "--detector")):
         r = run(args, folder)
         lines = r.stderr.decode().splitlines()
         check(f"usage {args}", r.returncode == 2 and len(lines) == 1 and word in lines[0]
@@ -116,6 +121,28 @@ def unwritable_outputs(folder):
         r = run(["--csv", "/dev/full", "-o", "third.out"], folder)
         check("CSV to a full device", r.returncode == 1 and
               b"Rechendatum" in (folder / "third.out").read_bytes(), r)
+
+
+@case
+def standard_output_that_cannot_be_written(folder):
+    if not os.path.exists("/dev/full"):
+        return
+    geometry = Path(DATA).resolve().parent.parent / "geometry"
+    point = ["--detector", str(geometry / "detector.toml"),
+             "--source", str(geometry / "point10cm.toml"),
+             "--calibration", str(geometry / "point10cm.csv"),
+             "--calibration-geometry", str(geometry / "point10cm.toml")]
+    for args, what in ((["--check"], "listing"),
+                       (["--no-report", "--u-total", "5", "--samples", "1000"], "uncertainties"),
+                       (["efficiency", *point], "efficiency table"),
+                       (["--help"], "standard output"), (["--version"], "standard output"),
+                       (["ensdf", "--help"], "standard output")):
+        with open("/dev/full", "wb") as full:
+            r = subprocess.run([PROGRAM, *args], cwd=folder, stdout=full, stderr=subprocess.PIPE)
+        lines = [line for line in r.stderr.decode().splitlines()
+                 if not line.startswith(("warning: ", "note: ", "integration: "))]
+        check(f"{args} to a full standard output", r.returncode == 1 and len(lines) == 1 and
+              what in lines[0] and "standard output" in lines[0], r)
 
 
 @case

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -149,6 +150,82 @@ TEST_F(Command, WithoutEfficiencyOnlyDataSetsAndANote) {
   EXPECT_EQ(first.substr(0, 6), "CO-60 ");
   EXPECT_NE(err_.str().find("note: "), std::string::npos);
   EXPECT_TRUE(out_.str().empty());
+}
+
+// The efficiency table of the converter, read by the strict CSV reader, and
+// the bounds every input file is read with: each refusal one line, exit 1.
+TEST_F(Command, EfficiencyFilesThatCannotBeATableAreRefused) {
+  options_.nuclide = "Co-60";
+  auto refusal = [this](const std::string& name, const std::string& text) {
+    std::ofstream(dir_ / name, std::ios::binary) << text;
+    options_.efficiency = (dir_ / name).string();
+    err_.str("");
+    out_.str("");
+    const int status = run();
+    std::string error = err_.str();
+    const std::size_t at = error.find("error: ");
+    error = at == std::string::npos ? error : error.substr(at);
+    EXPECT_EQ(status, 1) << name;
+    EXPECT_TRUE(out_.str().empty()) << name;
+    EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
+    return error;
+  };
+  const std::string head = "energy_keV,total,peak\n";
+  EXPECT_NE(refusal("semi.csv", "energy_keV;total;peak\n100;0.3;0.1\n").find("semicolons"),
+            std::string::npos);
+  EXPECT_NE(refusal("percent.csv", head + "100,30,10\n500,20,5\n1000,15,3\n").find("percent"),
+            std::string::npos);
+  EXPECT_NE(refusal("mev.csv", head + "0.1,0.3,0.1\n0.5,0.2,0.05\n2,0.15,0.02\n").find("MeV"),
+            std::string::npos);
+  EXPECT_NE(refusal("two.csv", head + "100,0.3,0.1\n1000,0.15,0.03\n").find("2 points"),
+            std::string::npos);
+  EXPECT_NE(refusal("bare.csv", "100,0.3,0.1\n500,0.2,0.05\n1000,0.15,0.03\n").find("heading"),
+            std::string::npos);
+  // Columns by their headings, in any order: the same block as in the usual order.
+  options_.efficiency = (dir_ / "eff.csv").string();
+  ASSERT_EQ(run(), 0) << err_.str();
+  const std::string usual = out_.str();
+  std::ofstream(dir_ / "shuffled.csv", std::ios::binary)
+      << "peak,energy_keV,total\n0.03908,5,0.03987\n0.234,100,0.2415\n0.01597,4000,0.1439\n";
+  options_.efficiency = (dir_ / "shuffled.csv").string();
+  out_.str("");
+  ASSERT_EQ(run(), 0) << err_.str();
+  EXPECT_EQ(out_.str(), usual);
+}
+
+TEST_F(Command, InputsThatAreNoFilesAreRefusedInOneLine) {
+  options_.nuclide = "Co-60";
+  options_.files = {dir_.string()};
+  EXPECT_EQ(run(), 1);
+  EXPECT_EQ(err_.str(), "error: " + dir_.string() + ": is a directory, not a file\n");
+  options_.files = {(dir_ / "co60.ens").string()};
+  options_.efficiency = dir_.string();
+  err_.str("");
+  EXPECT_EQ(run(), 1);
+  EXPECT_NE(err_.str().find("error: " + dir_.string() + ": is a directory"), std::string::npos)
+      << err_.str();
+  if (fs::exists("/dev/zero")) {
+    options_.efficiency = "/dev/zero";
+    err_.str("");
+    EXPECT_EQ(run(), 1);
+    EXPECT_NE(err_.str().find("error: /dev/zero: longer than"), std::string::npos) << err_.str();
+  }
+}
+
+// Bytes of an ENSDF file that would drive a terminal are shown escaped.
+TEST_F(Command, ControlBytesOfTheDataSetAreEscaped) {
+  std::string text = co60();
+  text.replace(text.find("60CO B- DECAY"), 4, "\x1b[2J");
+  std::ofstream(dir_ / "co60.ens", std::ios::binary) << text;
+  options_.list = true;
+  ASSERT_EQ(run(), 0) << err_.str();
+  EXPECT_EQ(out_.str().find('\x1b'), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("\\x1B[2J B- DECAY"), std::string::npos) << out_.str();
+  options_.list = false;
+  options_.nuclide = "Co-60";
+  ASSERT_EQ(run(), 0) << err_.str();
+  EXPECT_EQ(err_.str().find('\x1b'), std::string::npos) << err_.str();
+  EXPECT_NE(err_.str().find("\\x1B[2J B- DECAY"), std::string::npos) << err_.str();
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "efficiency/text_file.hpp"
+#include "core/text_file.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace tcsum::efficiency {
+namespace tcsum {
 
 namespace {
 
@@ -61,4 +61,4 @@ std::string readTextFile(const std::string& path, const TextLimits& limits) {
   return text;
 }
 
-}  // namespace tcsum::efficiency
+}  // namespace tcsum

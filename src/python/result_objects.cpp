@@ -1,4 +1,4 @@
-#include "python/result.hpp"
+#include "python/bindings.hpp"
 
 #include <cmath>
 #include <limits>

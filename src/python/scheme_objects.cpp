@@ -1,4 +1,4 @@
-#include "python/scheme.hpp"
+#include "python/bindings.hpp"
 
 #include <cmath>
 #include <cstdint>
@@ -8,8 +8,12 @@
 
 #include <pybind11/stl.h>
 
+#include "atomic/atomic.hpp"
+#include "complete/model.hpp"
 #include "core/scheme.hpp"
-#include "python/errors.hpp"
+#include "driver/factors.hpp"
+#include "driver/factors_command.hpp"
+#include "ensdf/number.hpp"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -205,6 +209,8 @@ DecayScheme fromLists(const py::sequence& levels, const py::sequence& transition
   s.parent = parent;
   s.decayMode = decayMode;
   s.electronCapture = decayMode == "EC" || decayMode == "B+";
+  if (daughterZ < 0 || daughterZ > 110)
+    throw ModuleError("daughter_z: " + std::to_string(daughterZ) + " is no element");
   s.daughterZ = daughterZ;
   s.source = "<lists>";
   for (std::size_t k = 0; k < levels.size(); ++k)
@@ -219,11 +225,85 @@ DecayScheme fromLists(const py::sequence& levels, const py::sequence& transition
     throw ModuleError("level 0: the first level is the ground state, at 0 keV");
   for (std::size_t k = 0; k < transitions.size(); ++k)
     s.transitions.push_back(transitionOf(transitions[k], k, s));
-  if (xrays) s.atomic = atomicOf(*xrays);
+  if (xrays) {
+    s.atomic = atomicOf(*xrays);
+  } else if (daughterZ > 0) {
+    s.atomic = atomic::atomicData(daughterZ);
+  }
   return s;
 }
 
+// What a reader gave: its warnings issued, the refused data sets named in
+// warnings ("refused: ..."), the others returned. A fault when it found
+// nothing, or refused everything.
+std::vector<DecayScheme> schemesRead(std::vector<complete::LoadedScheme> loaded,
+                                     const std::string& sought) {
+  std::vector<std::string> warnings, refusals;
+  std::vector<DecayScheme> out;
+  for (complete::LoadedScheme& l : loaded) {
+    warnings.insert(warnings.end(), l.warnings.begin(), l.warnings.end());
+    if (!l.refusal.empty()) {
+      refusals.push_back(l.refusal);
+      warnings.push_back("refused: " + l.refusal);
+    } else {
+      out.push_back(std::move(l.scheme));
+    }
+  }
+  if (loaded.empty()) throw ModuleError("no decay data set found" + sought);
+  if (out.empty()) throw ModuleError("refused: " + refusals.front());
+  issueWarnings(warnings);
+  return out;
+}
+
+std::vector<DecayScheme> fromEnsdf(const py::object& paths, const std::string& nuclide,
+                                   const py::object& isomerThreshold) {
+  std::vector<std::string> given;
+  if (py::isinstance<py::str>(paths) || py::hasattr(paths, "__fspath__"))
+    given.push_back(py::str(paths));
+  else
+    for (py::handle p : paths) given.push_back(py::str(p));
+  if (given.empty()) throw ModuleError("from_ensdf: no ENSDF file or folder given");
+  if (nuclide != "all" && !complete::nuclideNameForm(nuclide))
+    throw ModuleError("nuclide: \"" + nuclide + "\" is not a nuclide such as Eu-152, EU152 or 152EU");
+  const double threshold = secondsOf(isomerThreshold);
+  std::vector<complete::LoadedScheme> loaded;
+  {
+    py::gil_scoped_release free;
+    loaded = factorsServices().ensdf(complete::expandPaths(given), {nuclide}, threshold);
+  }
+  return schemesRead(std::move(loaded), " for " + nuclide);
+}
+
+std::vector<DecayScheme> fromDataFile(const std::string& path) {
+  std::vector<complete::LoadedScheme> loaded;
+  {
+    py::gil_scoped_release free;
+    loaded = factorsServices().dataFile(path);
+  }
+  if (!loaded.empty())
+    loaded.front().warnings.push_back(
+        path + ": a data file holds neither half-lives nor positrons: every level is taken as "
+               "prompt and no annihilation radiation is counted");
+  return schemesRead(std::move(loaded), "");
+}
+
 }  // namespace
+
+double secondsOf(const py::object& time) {
+  std::optional<double> seconds;
+  if (py::isinstance<py::str>(time)) {
+    seconds = ensdf::parseDuration(time.cast<std::string>());
+  } else {
+    try {
+      seconds = time.cast<double>();
+    } catch (const py::cast_error&) {
+    }
+  }
+  if (!seconds || std::isnan(*seconds) || *seconds < 0.0)
+    throw ModuleError("isomer_threshold: cannot read " + py::repr(time).cast<std::string>() +
+                      " as a time (seconds, or a text such as \"1 us\")");
+  return *seconds;
+}
 
 void defineScheme(py::module_& m) {
   py::class_<DecayScheme>(m, "DecayScheme",
@@ -242,7 +322,25 @@ void defineScheme(py::module_& m) {
            "difference), alpha, alpha_k, alpha_l (conversion coefficients).\n"
            "decay_mode: \"B-\", \"EC\", \"B+\", \"IT\"; daughter_z: the daughter's atomic number.\n"
            "xrays: the daughter's x-rays, a dict with omega_k, k_lines (a list of (label, "
-           "energy_keV, share)), omega_l, l_energy_keV.")
+           "energy_keV, share)), omega_l, l_energy_keV; default: those of the element "
+           "daughter_z from the atomic data, as for ENSDF (none when daughter_z is 0; {} "
+           "for none).")
+      .def_static("from_ensdf", &fromEnsdf, "paths"_a, "nuclide"_a, py::kw_only(),
+                  "isomer_threshold"_a = 1e-6,
+                  "The decay data sets of the parent NUCLIDE (Eu-152, EU152, 152EU, HO166M; "
+                  "\"all\" for every one) in the ENSDF files PATHS (a file, a folder: every "
+                  "file in it in name order, or a list of them), with the daughter's x-rays "
+                  "from the atomic data, as tcsum factors --ensdf PATHS --nuclide NUCLIDE reads "
+                  "them. A list: one scheme per decay data set (Eu-152 has two, EC and B-). "
+                  "The converter's warnings are issued as TcsumWarning; a data set it refuses "
+                  "is left out with a warning \"refused: ...\"; tcsum.Error when none is "
+                  "found or every one is refused. isomer_threshold: seconds or a text such as "
+                  "\"1 us\", as in the converter's warnings.")
+      .def_static("from_data_file", &fromDataFile, "path"_a,
+                  "The data sets of a data file as schemes, as tcsum factors -i PATH reads "
+                  "them: no half-lives and no positrons (every level prompt), a single K "
+                  "x-ray line at the data set's E(X) with OMEGAK. The data file's efficiency "
+                  "table is not part of a scheme.")
       .def_readonly("name", &DecayScheme::name, "The data set's name.")
       .def_readonly("parent", &DecayScheme::parent, "The parent nuclide; empty when not known.")
       .def_readonly("dsid", &DecayScheme::dsid, "The ENSDF data-set identification.")
