@@ -25,6 +25,19 @@ struct UncertaintySettings {
   uint64_t seed = 0;
 };
 
+// A sample whose efficiencies come from the model of its detector and
+// source: the summing counted at every emission point with that point's
+// efficiencies and integrated over the source.
+struct GeometryRun {
+  std::string detector;         // "p-type coaxial, 62 mm x 60 mm (detector.toml)"
+  std::string source;           // "cylinder, 70 mm across, 100 mL of water (beaker.toml)"
+  std::size_t points = 0;       // emission points
+  // The largest relative change of the total efficiency at the check
+  // energies when every quadrature order is raised by one.
+  double efficiencyAccuracy = 0.0;
+  std::string orders;           // "4/4/4" (volume/polar/azimuth)
+};
+
 struct FactorsRun {
   std::string program;  // "tcsum"
   std::string version;
@@ -36,6 +49,9 @@ struct FactorsRun {
   // Why no data set has the classic model's factors beside its own (empty
   // when the run computes them where a data set fits the classic model).
   std::string classicNote;
+  // Efficiencies from a model of detector and source: the sample counted
+  // point by point over its emission points.
+  std::optional<GeometryRun> geometry;
 };
 
 // The simulated factor of a line with its statistical standard uncertainty.
@@ -62,6 +78,13 @@ struct DataSetFactors {
   std::vector<std::optional<double>> classic;
   // Why the classic factors are not beside these (empty when they are).
   std::string classicNote;
+  // A sample from the geometry model: per line the factor computed with the
+  // source's volume-averaged efficiencies instead, and the largest relative
+  // change of a line's factor when the volume's quadrature order is raised
+  // by one (the integration accuracy of the factors; the directions' error
+  // enters them through the efficiencies, whose accuracy the run states).
+  std::vector<std::optional<double>> averaged;
+  std::optional<double> integration;
 };
 
 // "back-to-back", "independent", "none".

@@ -13,6 +13,7 @@
 #include "core/fatal.hpp"
 #include "geometry/model.hpp"
 #include "geometry/xcom.hpp"
+#include "html/geometry.hpp"
 #include "outputs/output_file.hpp"
 
 namespace tcsum::geometry {
@@ -49,6 +50,14 @@ std::string numberText(double value) {
   std::string s;
   appendNumber(s, value);
   return s;
+}
+
+// An energy of the calibration as its file gives it (it comes back from
+// its logarithm): six significant digits.
+std::string energyText(double value) {
+  char buffer[32];
+  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
+  return std::string(buffer, end);
 }
 
 std::optional<std::vector<double>> parseEnergies(const std::string& list) {
@@ -114,7 +123,7 @@ std::vector<double> defaultEnergies() {
 int runEfficiency(int argc, char** argv, std::ostream& out, std::ostream& err) {
   CLI::App app{"Efficiencies of a sample from a model of its detector and source", "tcsum efficiency"};
   app.footer(kFooter);
-  std::string detector, source, energies, output = "-", accuracyFile;
+  std::string detector, source, energies, output = "-", accuracyFile, htmlFile;
   Calibration calibration;
   bool force = false;
   app.add_option("--detector", detector, "Description of the detector (TOML)")->required()->type_name("FILE");
@@ -141,6 +150,9 @@ int runEfficiency(int argc, char** argv, std::ostream& out, std::ostream& err) {
   app.add_option("--accuracy", accuracyFile,
                  "Also write the integration check: geometry,energy_keV,total,total_refined,relative_difference")
       ->type_name("FILE");
+  app.add_option("--html", htmlFile,
+                 "Also write a page: the cross-section of detector and source to scale, the curves and the table")
+      ->type_name("FILE");
   app.add_flag("--force", force, "Replace existing output files");
   try {
     app.parse(argc, argv);
@@ -164,8 +176,9 @@ int runEfficiency(int argc, char** argv, std::ostream& out, std::ostream& err) {
     }
     grid = *list;
   }
-  if (output != "-" && output == accuracyFile) {
-    err << "tcsum efficiency: -o and --accuracy name the same file (see tcsum efficiency --help)\n";
+  if ((output != "-" && (output == accuracyFile || output == htmlFile)) ||
+      (!htmlFile.empty() && htmlFile == accuracyFile)) {
+    err << "tcsum efficiency: -o, --accuracy and --html name the same file (see tcsum efficiency --help)\n";
     return kExitUsage;
   }
 
@@ -175,11 +188,16 @@ int runEfficiency(int argc, char** argv, std::ostream& out, std::ostream& err) {
     if (output != "-") table.emplace(output, "efficiency table", force);
     std::optional<OutputFile> accuracyOut;
     if (!accuracyFile.empty()) accuracyOut.emplace(accuracyFile, "accuracy table", force);
+    std::optional<OutputFile> page;
+    if (!htmlFile.empty()) page.emplace(htmlFile, "HTML page", force);
 
     SampleEfficiency s = sourceEfficiency(detector, source, calibration);
     std::string csv = "energy_keV,total,peak\n";
-    for (double e : grid) {
-      EfficiencyPair p = s.average->at(e);
+    std::vector<EfficiencyPair> values(grid.size());
+    s.average->at(grid, values);
+    for (std::size_t k = 0; k < grid.size(); ++k) {
+      double e = grid[k];
+      const EfficiencyPair& p = values[k];
       appendNumber(csv, e);
       csv += ',';
       appendNumber(csv, p.total);
@@ -194,24 +212,38 @@ int runEfficiency(int argc, char** argv, std::ostream& out, std::ostream& err) {
     if (*lo < curve.lowest() * (1 - 1e-12) || *hi > curve.highest() * (1 + 1e-12))
       err << "warning: energies from " << numberText(*lo) << " keV to " << numberText(*hi)
           << " keV reach beyond the " << (calibration.peakToTotal.empty() ? "calibration" : "peak-to-total curve")
-          << " (" << numberText(curve.lowest()) << " keV to " << numberText(curve.highest())
+          << " (" << energyText(curve.lowest()) << " keV to " << energyText(curve.highest())
           << " keV): the peak efficiency there is extrapolated log-log\n";
 
     std::vector<double> checks = checkEnergies(grid);
     Accuracy sample = estimateAccuracy(s.geometry, *s.sample, checks);
     std::string accuracyCsv = "geometry,energy_keV,total,total_refined,relative_difference\n";
     appendAccuracy(accuracyCsv, "sample", sample);
-    err << "integration: total efficiency of the sample within " << numberText(sample.maxRelative())
-        << " (largest relative change at " << checks.size() << " energies with the quadrature orders "
-        << ordersText(s.sample->orders) << " doubled; " << s.sample->points.size() << " emission points, "
-        << s.sample->rayCount() << " rays)";
+    std::string integration = "integration: total efficiency of the sample within " +
+                              numberText(sample.maxRelative()) + " (largest relative change at " +
+                              std::to_string(checks.size()) + " energies with the quadrature orders " +
+                              ordersText(s.sample->orders) + " raised by one; " +
+                              std::to_string(s.sample->points.size()) + " emission points, " +
+                              std::to_string(s.sample->rayCount()) + " rays)";
     if (s.reference) {
       Geometry reference = loadGeometry(detector, calibration.geometryFile);
       Accuracy ref = estimateAccuracy(reference, *s.reference, checks);
       appendAccuracy(accuracyCsv, "reference", ref);
-      err << "; of the reference within " << numberText(ref.maxRelative());
+      integration += "; of the reference within " + numberText(ref.maxRelative());
     }
-    err << '\n';
+    err << integration << '\n';
+    if (page) {
+      std::vector<html::CurvePoint> curve;
+      for (std::size_t k = 0; k < grid.size(); ++k) curve.push_back({grid[k], values[k].total, values[k].peak});
+      std::sort(curve.begin(), curve.end(),
+                [](const html::CurvePoint& a, const html::CurvePoint& b) { return a.energy < b.energy; });
+      page->write(html::efficiencyPage(
+          s.geometry, curve,
+          {{"Detector", s.geometry.detectorSummary + " (" + detector + ")"},
+           {"Source", s.geometry.sourceSummary + " (" + source + ")"},
+           {"Peak efficiency", s.rule->describe}},
+          {integration}));
+    }
 
     if (table) {
       table->write(csv);
@@ -227,6 +259,7 @@ int runEfficiency(int argc, char** argv, std::ostream& out, std::ostream& err) {
       accuracyOut->write(accuracyCsv);
       accuracyOut->commit();
     }
+    if (page) page->commit();
     return 0;
   } catch (const OutputError& e) {
     err << e.what() << '\n';

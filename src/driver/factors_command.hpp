@@ -9,7 +9,10 @@
 // file in it) with --nuclide (repeatable; Eu-152, EU152, 152EU, HO166M;
 // "all" for every decay data set), or a data file (-i; it holds neither
 // half-lives nor positrons, which a warning says). Efficiency: a CSV table
-// (--efficiency) or a curve (--curve). The model's settings, the optional
+// (--efficiency), a curve (--curve), or the model of detector and sample
+// (--detector, --source with --calibration and --calibration-geometry, or
+// --peak-to-total), whose emission points are counted one by one and the
+// counts integrated over the sample. The model's settings, the optional
 // simulation and uncertainty run, and the outputs: a table on standard
 // output, --json, --csv, --html (at most one "-").
 //
@@ -38,6 +41,11 @@ struct FactorsOptions {
   std::string dataFile;               // -i
   std::string efficiencyCsv;
   std::string curve;
+  // Or the efficiencies from a model of detector and source, the peak
+  // efficiency transferred from a calibration in its own geometry or made
+  // from a peak-to-total curve.
+  std::string detector, source;
+  std::string calibration, calibrationGeometry, peakToTotal;
   Settings settings;
   std::optional<uint64_t> simulate;  // decays
   uint64_t seed = 20231117;
@@ -98,6 +106,13 @@ std::vector<std::string> expandPaths(const std::vector<std::string>& paths);
 // SERVICES' model; empty for a sum peak and for a line not in every sample.
 std::vector<std::optional<FactorStatistics>> uncertaintyOf(const DataSetFactors& set,
                                                           const Efficiency& efficiency,
+                                                          const Settings& settings,
+                                                          const UncertaintySettings& u,
+                                                          const FactorsServices& services);
+// The same for a source of several nodes (a sample of the geometry model),
+// each node's efficiencies scaled alike.
+std::vector<std::optional<FactorStatistics>> uncertaintyOf(const DataSetFactors& set,
+                                                          const SourceEfficiency& source,
                                                           const Settings& settings,
                                                           const UncertaintySettings& u,
                                                           const FactorsServices& services);

@@ -263,16 +263,32 @@ DetectorInfo readDetector(const Description& d, Geometry& g) {
     for (int k = 1; k <= kEdgeRings; ++k) cuts.push_back(zFront + edge * k / kEdgeRings);
   std::sort(cuts.begin(), cuts.end());
   cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+  // The rounded edge at height z: the crystal's surface, and the active
+  // volume's, a dead layer further in (the side's thickness, towards the
+  // edge's centre).
+  auto edgeRadius = [&](double z, double inset) {
+    double dz = edge - (z - zFront);
+    double rounded = edge - inset;
+    return radius - edge + std::sqrt(std::max(0.0, rounded * rounded - dz * dz));
+  };
+  std::vector<std::pair<double, double>> inFront;  // (back face, outer radius) of the slices so far
   for (std::size_t k = 0; k + 1 < cuts.size(); ++k) {
     double z1 = cuts[k];
     double z2 = cuts[k + 1];
     double zm = 0.5 * (z1 + z2);
     double outer = radius;
+    double activeOuter = radius - side;
     if (zm < zFront + edge) {
-      // The outer radius of the rounded edge at the ring's middle.
-      double dz = edge - (zm - zFront);
-      outer = radius - edge + std::sqrt(edge * edge - dz * dz);
+      outer = edgeRadius(zm, 0.0);
+      activeOuter = edgeRadius(zm, side);
     }
+    // Where this slice is wider than those in front of it, the step is
+    // covered by their dead germanium: the active part stays a dead layer
+    // inside every slice less than a dead layer in front, so that no ray
+    // reaches it through less germanium than the dead layer's thickness.
+    for (auto [back, r] : inFront)
+      if (back > z1 - side - 1e-12) activeOuter = std::min(activeOuter, r - side);
+    inFront.emplace_back(z2, outer);
     if (zm < zFront + front) {
       addRegion(world, {0.0, outer, z1, z2, ge, false, true, "front dead layer"});
       continue;
@@ -285,8 +301,8 @@ DetectorInfo readDetector(const Description& d, Geometry& g) {
       addRegion(world, {0.0, holeRadius + core, z1, z2, ge, false, true, "core dead layer"});
       inner = holeRadius + core;
     }
-    addRegion(world, {inner, outer - side, z1, z2, ge, true, true, "active germanium"});
-    addRegion(world, {outer - side, outer, z1, z2, ge, false, true, "side dead layer"});
+    addRegion(world, {inner, activeOuter, z1, z2, ge, true, true, "active germanium"});
+    addRegion(world, {activeOuter, outer, z1, z2, ge, false, true, "side dead layer"});
   }
 
   g.detectorSummary = type + (coaxial ? " coaxial" : "") + ", " + number(2.0 * radius / kMmToCm) + " mm x " +

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "geometry/xcom.hpp"
+
 namespace tcsum::geometry {
 
 std::size_t PreparedSource::rayCount() const {
@@ -18,7 +20,7 @@ PreparedSource prepare(const Geometry& geometry, const Orders& orders) {
   PreparedSource p;
   p.materials = geometry.world.materials;
   p.orders = orders;
-  p.points = emissionPoints(geometry.source, orders.volume);
+  p.points = emissionPoints(splitAtCrystal(geometry.source, geometry.world), orders.volume);
   p.rays.reserve(p.points.size());
   for (const EmissionPoint& e : p.points) p.rays.push_back(castRays(geometry.world, e.r, e.z, orders));
   return p;
@@ -41,6 +43,69 @@ double sourceTotal(const PreparedSource& source, double energy) {
   for (std::size_t k = 0; k < source.points.size(); ++k)
     sum += source.points[k].weight * firstInteraction(source.rays[k], mu);
   return sum;
+}
+
+std::vector<double> totals(const PreparedSource& source, std::span<const double> energies,
+                           std::optional<std::size_t> point) {
+  const std::size_t materials = source.materials.size();
+  std::vector<double> mu;
+  mu.reserve(energies.size() * materials);
+  for (double e : energies)
+    for (const Material& m : source.materials) mu.push_back(attenuation(m, e));
+  std::vector<double> sum(energies.size(), 0.0);
+  if (point) {
+    addFirstInteractions(source.rays[*point], mu, materials, 1.0, sum);
+  } else {
+    for (std::size_t k = 0; k < source.points.size(); ++k)
+      addFirstInteractions(source.rays[k], mu, materials, source.points[k].weight, sum);
+  }
+  return sum;
+}
+
+std::vector<std::vector<double>> TotalsCache::totals(const PreparedSource& source,
+                                                    std::span<const double> energies) {
+  std::vector<double> missing;
+  {
+    std::lock_guard lock(mutex_);
+    for (double e : energies)
+      if (!byEnergy_.contains(e)) missing.push_back(e);
+  }
+  std::sort(missing.begin(), missing.end());
+  missing.erase(std::unique(missing.begin(), missing.end()), missing.end());
+  // Below the cross-section tables (1 keV: L x-rays of the light elements)
+  // no photon passes the end cap.
+  std::vector<double> absorbed;
+  while (!missing.empty() && missing.front() < kXcomMinEnergy) {
+    absorbed.push_back(missing.front());
+    missing.erase(missing.begin());
+  }
+  if (!absorbed.empty()) {
+    std::lock_guard lock(mutex_);
+    for (double e : absorbed) byEnergy_.emplace(e, std::vector<double>(source.points.size(), 0.0));
+  }
+  if (!missing.empty()) {
+    // Computed outside the lock; a thread computing the same energy at the
+    // same time gets the same numbers.
+    const std::size_t materials = source.materials.size();
+    std::vector<double> mu;
+    mu.reserve(missing.size() * materials);
+    for (double e : missing)
+      for (const Material& m : source.materials) mu.push_back(attenuation(m, e));
+    std::vector<std::vector<double>> computed(missing.size(), std::vector<double>(source.points.size()));
+    std::vector<double> t(missing.size());
+    for (std::size_t p = 0; p < source.points.size(); ++p) {
+      std::fill(t.begin(), t.end(), 0.0);
+      addFirstInteractions(source.rays[p], mu, materials, 1.0, t);
+      for (std::size_t k = 0; k < missing.size(); ++k) computed[k][p] = t[k];
+    }
+    std::lock_guard lock(mutex_);
+    for (std::size_t k = 0; k < missing.size(); ++k) byEnergy_.emplace(missing[k], std::move(computed[k]));
+  }
+  std::vector<std::vector<double>> out;
+  out.reserve(energies.size());
+  std::lock_guard lock(mutex_);
+  for (double e : energies) out.push_back(byEnergy_.at(e));
+  return out;
 }
 
 double LogLogCurve::at(double energy) const {
@@ -169,18 +234,24 @@ class ModelEfficiency final : public Efficiency {
       : source_(std::move(source)), rule_(std::move(rule)), point_(point) {}
 
   EfficiencyPair at(double energy) const override {
-    std::vector<double> mu = attenuations(source_->materials, energy);
-    double omega = 0.0;
-    if (point_) {
-      omega = firstInteraction(source_->rays[*point_], mu);
-    } else {
-      for (std::size_t k = 0; k < source_->points.size(); ++k)
-        omega += source_->points[k].weight * firstInteraction(source_->rays[k], mu);
-    }
     EfficiencyPair e;
-    e.total = omega * (rule_->totalFactor ? rule_->totalFactor->at(energy) : 1.0) * totalScale_;
-    e.peak = omega * rule_->peakPerTotal.at(energy) * peakScale_;
+    at(std::span(&energy, 1), std::span(&e, 1));
     return e;
+  }
+
+  void at(std::span<const double> energies, std::span<EfficiencyPair> out) const override {
+    const std::vector<std::vector<double>> perPoint = source_->cache->totals(*source_, energies);
+    for (std::size_t k = 0; k < energies.size(); ++k) {
+      double energy = energies[k];
+      double omega = 0.0;
+      if (point_) {
+        omega = perPoint[k][*point_];
+      } else {
+        for (std::size_t p = 0; p < source_->points.size(); ++p) omega += source_->points[p].weight * perPoint[k][p];
+      }
+      out[k].total = omega * (rule_->totalFactor ? rule_->totalFactor->at(energy) : 1.0) * totalScale_;
+      out[k].peak = omega * rule_->peakPerTotal.at(energy) * peakScale_;
+    }
   }
 
   std::size_t points() const override { return 1; }
@@ -195,7 +266,9 @@ class ModelEfficiency final : public Efficiency {
   std::string describe() const override {
     std::string where = point_ ? "emission point " + std::to_string(*point_ + 1) + " of " +
                                      std::to_string(source_->points.size())
-                               : "mean over " + std::to_string(source_->points.size()) + " emission points";
+                               : source_->points.size() == 1
+                                     ? "one emission point"
+                                     : "mean over " + std::to_string(source_->points.size()) + " emission points";
     return "geometry model (" + where + "), peak " + rule_->describe;
   }
 
@@ -224,13 +297,11 @@ double Accuracy::maxRelative() const {
 
 Accuracy estimateAccuracy(const Geometry& geometry, const PreparedSource& source,
                           const std::vector<double>& energies) {
-  PreparedSource fine = prepare(geometry, source.orders.doubled());
+  PreparedSource fine = prepare(geometry, source.orders.raised());
   Accuracy a;
-  for (double e : energies) {
-    a.energies.push_back(e);
-    a.total.push_back(sourceTotal(source, e));
-    a.refined.push_back(sourceTotal(fine, e));
-  }
+  a.energies = energies;
+  a.total = totals(source, energies);
+  a.refined = totals(fine, energies);
   return a;
 }
 
@@ -249,10 +320,17 @@ SampleEfficiency sourceEfficiency(const std::string& detectorFile, const std::st
         readCalibration(calibration.file), *s.reference,
         "transferred from " + calibration.file + " in " + calibration.geometryFile));
   }
-  for (std::size_t k = 0; k < s.sample->points.size(); ++k)
-    s.nodes.push_back({s.sample->points[k].weight, modelEfficiency(s.sample, s.rule, k)});
+  s.nodes = sampleNodes(s.sample, s.rule);
   s.average = modelEfficiency(s.sample, s.rule);
   return s;
+}
+
+SourceEfficiency sampleNodes(const std::shared_ptr<const PreparedSource>& sample,
+                             const std::shared_ptr<const PeakRule>& rule) {
+  SourceEfficiency nodes;
+  for (std::size_t k = 0; k < sample->points.size(); ++k)
+    nodes.push_back({sample->points[k].weight, modelEfficiency(sample, rule, k)});
+  return nodes;
 }
 
 }  // namespace tcsum::geometry

@@ -14,8 +14,11 @@
 // interpolated log-log in energy; or from a peak-to-total curve,
 // eps_p = P/T(E) x total. A calibration that gives the total efficiency too
 // transfers it the same way; otherwise the total is the model's.
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -25,12 +28,28 @@
 
 namespace tcsum::geometry {
 
+struct PreparedSource;
+
+// The total efficiency of every emission point of a source at the energies
+// asked for so far: each energy computed once, in one pass over the rays
+// for all energies missing, and shared by every node and thread.
+class TotalsCache {
+ public:
+  // Per energy of ENERGIES the totals of the points of SOURCE.
+  std::vector<std::vector<double>> totals(const PreparedSource& source, std::span<const double> energies);
+
+ private:
+  std::mutex mutex_;
+  std::map<double, std::vector<double>> byEnergy_;
+};
+
 // A geometry made ready for any energy: its emission points and their rays.
 struct PreparedSource {
   std::vector<Material> materials;
   std::vector<EmissionPoint> points;
   std::vector<Rays> rays;  // per point
   Orders orders;
+  std::shared_ptr<TotalsCache> cache = std::make_shared<TotalsCache>();
   std::size_t rayCount() const;
 };
 PreparedSource prepare(const Geometry& geometry, const Orders& orders = {});
@@ -42,6 +61,10 @@ std::vector<double> attenuations(const std::vector<Material>& materials, double 
 // Total efficiency of emission point K, and of the whole source.
 double pointTotal(const PreparedSource& source, std::size_t k, double energy);
 double sourceTotal(const PreparedSource& source, double energy);
+// The total efficiencies at ENERGIES of one emission point (POINT) or of the
+// whole source, every ray read once for all of them.
+std::vector<double> totals(const PreparedSource& source, std::span<const double> energies,
+                           std::optional<std::size_t> point = std::nullopt);
 
 // A curve through points (E, y), log-log, the end intervals extended.
 struct LogLogCurve {
@@ -81,7 +104,7 @@ std::shared_ptr<const Efficiency> modelEfficiency(std::shared_ptr<const Prepared
                                                   std::optional<std::size_t> point = std::nullopt);
 
 // The integration error: the totals at check energies with the given orders
-// and with all orders doubled.
+// and with every order raised by one.
 struct Accuracy {
   std::vector<double> energies;
   std::vector<double> total;
@@ -108,6 +131,10 @@ struct SampleEfficiency {
   SourceEfficiency nodes;
   std::shared_ptr<const Efficiency> average;
 };
+// The emission points of SAMPLE as nodes, each with its own efficiencies.
+SourceEfficiency sampleNodes(const std::shared_ptr<const PreparedSource>& sample,
+                             const std::shared_ptr<const PeakRule>& rule);
+
 SampleEfficiency sourceEfficiency(const std::string& detectorFile, const std::string& sourceFile,
                                   const Calibration& calibration, const Orders& orders = {});
 

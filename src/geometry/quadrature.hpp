@@ -25,11 +25,13 @@ namespace tcsum::geometry {
 // Quadrature orders: per source ring in r and z, per piece in cos(theta)
 // and in phi.
 struct Orders {
-  int volume = 5;
-  int polar = 6;
-  int azimuth = 5;
+  int volume = 4;
+  int polar = 4;
+  int azimuth = 4;
 
   Orders doubled() const { return {2 * volume, 2 * polar, 2 * azimuth}; }
+  // Every order one higher: the rule the accuracy estimate compares with.
+  Orders raised() const { return {volume + 1, polar + 1, azimuth + 1}; }
 };
 
 // Nodes X and weights W of the N-point Gauss-Legendre rule on [A, B].
@@ -50,6 +52,10 @@ struct EmissionPoint {
   double weight = 0.0;  // the weights of a source add up to 1
 };
 
+// PIECES split where they reach past the crystal's radius or its front and
+// back faces: the efficiency of a point changes fast there.
+std::vector<SourcePiece> splitAtCrystal(std::span<const SourcePiece> pieces, const World& world);
+
 // The emission points of a source made of PIECES (all of one kind: points,
 // disks or volumes), each weighted by its share of the activity.
 std::vector<EmissionPoint> emissionPoints(std::span<const SourcePiece> pieces, int order);
@@ -61,6 +67,15 @@ struct Rays {
   std::vector<uint16_t> material;
   std::vector<uint8_t> active;
   std::vector<double> length;   // cm
+  // The same rays by their active stretches, for any number of energies:
+  // per stretch its material and length and the path in every material
+  // before it (materials values per stretch), so that a ray costs two
+  // exponentials per stretch and energy whatever it crossed on its way.
+  std::size_t materials = 0;
+  std::vector<uint32_t> stretchEnd;  // one past each ray's last active stretch
+  std::vector<uint16_t> stretchMaterial;
+  std::vector<double> stretchLength;
+  std::vector<double> before;
 };
 
 Rays castRays(const World& world, double r, double z, const Orders& orders);
@@ -69,5 +84,11 @@ Rays castRays(const World& world, double r, double z, const Orders& orders);
 // interaction (coherent scattering left out) in the active volume, with the
 // linear attenuation coefficients MU (1/cm) of the world's materials.
 double firstInteraction(const Rays& rays, std::span<const double> mu);
+
+// The same at several energies at once: MU holds the coefficients of energy
+// k at [k * materials, (k + 1) * materials); WEIGHT times each probability
+// is added to SUM[k]. Each ray is read once for all energies.
+void addFirstInteractions(const Rays& rays, std::span<const double> mu, std::size_t materials, double weight,
+                          std::span<double> sum);
 
 }  // namespace tcsum::geometry

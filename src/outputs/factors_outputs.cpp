@@ -250,10 +250,12 @@ void dataSetJson(Json& j, const DataSetFactors& set) {
       j.close('}');
     }
     if (const auto* c = entry(set.classic, k)) j.number("classic_factor", **c);
+    if (const auto* a = entry(set.averaged, k)) j.number("averaged_factor", **a);
     j.close('}');
   }
   j.close(']');
   if (!set.classicNote.empty()) j.text("classic_note", set.classicNote);
+  if (set.integration) j.number("integration_relative", *set.integration);
   j.open("warnings", '[');
   for (const std::string& w : set.result.warnings) {
     if (!j.first) j.out += ',';
@@ -284,11 +286,20 @@ std::string factorsJson(const FactorsRun& run, std::span<const DataSetFactors> s
   j.close(']');
   j.open("model", '{');
   j.text("name", "complete");
-  j.text("source", "point");
+  j.text("source", run.geometry && run.geometry->points > 1 ? "volume" : "point");
   j.text("annihilation", annihilationName(run.settings.annihilation));
   j.optionalNumber("peak_window_keV", run.settings.peakWindow);
   j.number("isomer_threshold_s", run.settings.isomerThreshold);
   j.text("efficiency", run.efficiency);
+  if (run.geometry) {
+    j.open("geometry", '{');
+    j.text("detector", run.geometry->detector);
+    j.text("source", run.geometry->source);
+    j.integer("emission_points", run.geometry->points);
+    j.text("orders", run.geometry->orders);
+    j.number("efficiency_accuracy_relative", run.geometry->efficiencyAccuracy);
+    j.close('}');
+  }
   j.close('}');
   j.key("simulation");
   if (run.simulation) {
@@ -341,6 +352,7 @@ std::string factorsCsv(const FactorsRun& run, std::span<const DataSetFactors> se
   std::string out = "nuclide,dataset,kind,energy_keV,emission_percent,rate0_percent,rate_percent,factor";
   if (run.simulation) out += ",simulated_factor,simulated_standard";
   if (run.uncertainty) out += ",factor_mean,factor_standard,factor_low95,factor_high95";
+  if (run.geometry) out += ",averaged_factor";
   out += '\n';
   for (const DataSetFactors& set : sets) {
     if (!set.refusal.empty()) continue;
@@ -370,6 +382,11 @@ std::string factorsCsv(const FactorsRun& run, std::span<const DataSetFactors> se
           appendNumber(out, v, "");
         }
       }
+      if (run.geometry) {
+        const auto* a = entry(set.averaged, k);
+        out += ',';
+        appendNumber(out, a ? **a : kNaN, "");
+      }
       out += '\n';
     }
   }
@@ -378,12 +395,32 @@ std::string factorsCsv(const FactorsRun& run, std::span<const DataSetFactors> se
 
 // ---- table -----------------------------------------------------------------
 
+namespace {
+
+std::string geometryText(const GeometryRun& g) {
+  return g.source + " on " + g.detector + "; summing counted at " +
+         (g.points == 1 ? std::string("one emission point") : std::to_string(g.points) + " emission points") +
+         " (quadrature orders " + g.orders +
+         "); integration: the total efficiency within " + general(g.efficiencyAccuracy) +
+         " (largest relative change with every order raised by one)";
+}
+
+std::string integrationText(double relative) {
+  return "integration: factors within " + general(relative) +
+         " (largest relative change of a line's factor with the volume's quadrature order raised by one)";
+}
+
+}  // namespace
+
 std::string factorsTable(const FactorsRun& run, std::span<const DataSetFactors> sets) {
-  std::string out = "Complete model (point source, every coincidence counted exactly): annihilation " +
+  std::string out = std::string("Complete model (") +
+                    (run.geometry ? "the sample counted point by point" : "point source") +
+                    ", every coincidence counted exactly): annihilation " +
                     std::string(annihilationName(run.settings.annihilation)) + ", " +
                     peakWindowText(run.settings) + ", isomer threshold " +
                     general(run.settings.isomerThreshold) + " s\nEfficiency: " +
                     printable(run.efficiency) + "\n";
+  if (run.geometry) out += "Geometry: " + printable(geometryText(*run.geometry)) + "\n";
   if (run.simulation)
     out += "Simulated: " + std::to_string(run.simulation->decays) + " decays, seed " +
            std::to_string(run.simulation->seed) + "\n";
@@ -411,6 +448,8 @@ std::string factorsTable(const FactorsRun& run, std::span<const DataSetFactors> 
     if (simulated) head += padLeft("simulated", 19);
     if (uncertain) head += padLeft("u(factor)", 11) + padLeft("95 % interval", 19);
     if (classic) head += padLeft("classic", 9) + padLeft("diff/%", 8);
+    const bool averaged = !set.averaged.empty();
+    if (averaged) head += padLeft("averaged", 10) + padLeft("diff/%", 8);
     out += head + "\n";
     for (std::size_t k : byEnergy(set)) {
       const LineResult& line = set.result.lines[k];
@@ -432,9 +471,18 @@ std::string factorsTable(const FactorsRun& run, std::span<const DataSetFactors> 
         row += padLeft(c ? fixed(**c, 4) : "-", 9) +
                padLeft(c ? fixed(100.0 * (line.factor / **c - 1.0), 2) : "-", 8);
       }
+      if (averaged) {
+        const auto* a = entry(set.averaged, k);
+        row += padLeft(a ? fixed(**a, 4) : "-", 10) +
+               padLeft(a ? fixed(100.0 * (line.factor / **a - 1.0), 2) : "-", 8);
+      }
       out += row + "\n";
     }
     if (!set.classicNote.empty()) out += "  classic model: " + printable(set.classicNote) + "\n";
+    if (averaged)
+      out += "  averaged: the factors with the sample's volume-averaged efficiencies; diff/%: the "
+             "point-by-point factor's difference from them\n";
+    if (set.integration) out += "  " + integrationText(*set.integration) + "\n";
   }
   return out;
 }
@@ -478,6 +526,11 @@ tr.sum td { background: #fbf8ee; }
 }  // namespace
 
 std::string factorsHtml(const FactorsRun& run, std::span<const DataSetFactors> sets) {
+  return factorsHtml(run, sets, {});
+}
+
+std::string factorsHtml(const FactorsRun& run, std::span<const DataSetFactors> sets,
+                        std::string_view section) {
   std::string out =
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
       "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src "
@@ -505,9 +558,11 @@ std::string factorsHtml(const FactorsRun& run, std::span<const DataSetFactors> s
                             general(run.uncertainty->uPeak) + " % (peak), fully correlated, " +
                             std::to_string(run.uncertainty->samples) + " samples");
   if (!run.classicNote.empty()) item("Classic model", run.classicNote);
+  if (run.geometry) item("Geometry", geometryText(*run.geometry));
   out += "</dl>\n<p class=\"note\">The factor of a line is its peak count without coincidences "
          "over its count with them: a measured peak area times the factor is the area "
          "free of coincidences.</p>\n</section>\n";
+  out += section;
   for (const DataSetFactors& set : sets) {
     const DecayScheme& s = set.scheme;
     out += "<section>\n<h2>" + escapeHtml(s.name) + "</h2>\n<dl>\n";
@@ -529,6 +584,8 @@ std::string factorsHtml(const FactorsRun& run, std::span<const DataSetFactors> s
     if (run.simulation) out += "<th>simulated</th>";
     if (run.uncertainty) out += "<th>u(factor)</th><th>95 % interval</th>";
     if (classic) out += "<th>classic factor</th><th>difference / %</th>";
+    const bool averaged = !set.averaged.empty();
+    if (averaged) out += "<th>volume-averaged</th><th>difference / %</th>";
     out += "</tr>\n";
     for (std::size_t k : byEnergy(set)) {
       const LineResult& line = set.result.lines[k];
@@ -554,9 +611,19 @@ std::string factorsHtml(const FactorsRun& run, std::span<const DataSetFactors> s
         out += "<td>" + (c ? fixed(**c, 4) : std::string("&ndash;")) + "</td><td>" +
                (c ? fixed(100.0 * (line.factor / **c - 1.0), 2) : std::string("&ndash;")) + "</td>";
       }
+      if (averaged) {
+        const auto* a = entry(set.averaged, k);
+        out += "<td>" + (a ? fixed(**a, 4) : std::string("&ndash;")) + "</td><td>" +
+               (a ? fixed(100.0 * (line.factor / **a - 1.0), 2) : std::string("&ndash;")) + "</td>";
+      }
       out += "</tr>\n";
     }
     out += "</table>\n";
+    if (averaged)
+      out += "<p class=\"note\">Volume-averaged: the factors computed with the sample's "
+             "volume-averaged efficiencies, as from an efficiency table of the sample; the "
+             "difference is the point-by-point factor's from them.</p>\n";
+    if (set.integration) out += "<p class=\"note\">" + escapeHtml(integrationText(*set.integration)) + "</p>\n";
     if (!set.classicNote.empty())
       out += "<p class=\"note\">Classic model: " + escapeHtml(set.classicNote) + "</p>\n";
     out += "</section>\n";

@@ -8,8 +8,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
+#include "complete/model.hpp"
 #include "outputs/factors_outputs.hpp"
 
 namespace tcsum::complete {
@@ -90,16 +92,18 @@ struct Outcome {
   std::string out, err;
 };
 
-Outcome run(std::vector<std::string> args) {
+Outcome run(std::vector<std::string> args, const FactorsServices& with = services()) {
   args.insert(args.begin(), "factors");
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   std::ostringstream out, err;
   const auto parsed = parseFactorsCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
   if (const int* status = std::get_if<int>(&parsed)) return {*status, out.str(), err.str()};
-  const int status = runFactors(std::get<FactorsOptions>(parsed), services(), out, err);
+  const int status = runFactors(std::get<FactorsOptions>(parsed), with, out, err);
   return {status, out.str(), err.str()};
 }
+
+const std::string kGeometry = std::string(TCSUM_SOURCE_DIR) + "/examples/geometry/";
 
 std::string slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -220,6 +224,82 @@ TEST(FactorsCommand, OutputsAreTheSameForAnyJobsAndValidAgainstTheSchema) {
       "python3 -c 'import json,sys,jsonschema; "
       "jsonschema.Draft202012Validator(json.load(open(sys.argv[1]))).validate(json.load(open(sys.argv[2])))' " +
       std::string(TCSUM_SOURCE_DIR) + "/docs/tcsum-factors.schema.json " + s.path("j1.json");
+  EXPECT_EQ(std::system(command.c_str()), 0);
+}
+
+TEST(FactorsCommand, TheGeometryOptionsComeTogether) {
+  Scratch s;
+  const std::string ens = s.path("ensdf.060"), eff = s.path("eff.csv");
+  const std::string det = kGeometry + "detector.toml", src = kGeometry + "beaker100ml.toml";
+  const std::string cal = kGeometry + "point10cm.csv", ref = kGeometry + "point10cm.toml";
+  const std::vector<std::string> co{"--ensdf", ens, "--nuclide", "Co-60"};
+  for (const std::vector<std::string>& extra : std::vector<std::vector<std::string>>{
+           {"--detector", det},
+           {"--source", src},
+           {"--detector", det, "--source", src},
+           {"--detector", det, "--source", src, "--calibration", cal},
+           {"--detector", det, "--source", src, "--calibration-geometry", ref},
+           {"--detector", det, "--source", src, "--efficiency", eff, "--peak-to-total", cal},
+           {"--detector", det, "--source", src, "--calibration", cal, "--calibration-geometry", ref,
+            "--peak-to-total", cal},
+           {"--efficiency", eff, "--calibration", cal, "--calibration-geometry", ref},
+           {"--detector", det, "--source", src, "--calibration", cal, "--calibration-geometry", ref,
+            "--json", src},
+       }) {
+    std::vector<std::string> args = co;
+    args.insert(args.end(), extra.begin(), extra.end());
+    const Outcome o = run(args);
+    EXPECT_EQ(o.status, 2) << extra.back() << ": " << o.err;
+    EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
+  }
+  // A description that cannot be used: one line naming its file and line.
+  std::ofstream(s.path("bad.toml")) << "[source]\ntype = \"cylinder\"\nradius = 10\nhieght = 5\n";
+  const Outcome bad = run({"--ensdf", ens, "--nuclide", "Co-60", "--detector", det, "--source",
+                           s.path("bad.toml"), "--calibration", cal, "--calibration-geometry", ref});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.err, "unknown key hieght in [source], file " + s.path("bad.toml") + ", line 4\n");
+}
+
+TEST(FactorsCommand, ASampleCountedPointByPointBesideItsVolumeAverage) {
+  Scratch s;
+  FactorsServices model = services();
+  model.compute = compute;
+  auto outputs = [&](const std::string& source, const std::string& jobs) {
+    const std::string tag = source + jobs;
+    const Outcome o = run({"--ensdf", s.dir.string(), "--nuclide", "Co-60", "--nuclide", "Eu-152",
+                           "--detector", kGeometry + "detector.toml", "--source", kGeometry + source,
+                           "--calibration", kGeometry + "point10cm.csv", "--calibration-geometry",
+                           kGeometry + "point10cm.toml", "--json", s.path(tag + ".json"), "--csv",
+                           s.path(tag + ".csv"), "-j", jobs, "-q"},
+                          model);
+    EXPECT_EQ(o.status, 0) << o.err;
+    return std::vector<std::string>{o.out, slurp(s.path(tag + ".json")), slurp(s.path(tag + ".csv"))};
+  };
+  const auto beaker = outputs("beaker100ml.toml", "1");
+  EXPECT_EQ(beaker, outputs("beaker100ml.toml", "2"));
+  const std::string& table = beaker[0];
+  EXPECT_NE(table.find("Complete model (the sample counted point by point"), std::string::npos) << table;
+  EXPECT_NE(table.find("Geometry: cylinder, 70 mm across, 100.1 mL of water"), std::string::npos) << table;
+  EXPECT_NE(table.find("averaged  diff/%"), std::string::npos) << table;
+  EXPECT_NE(table.find("  integration: factors within "), std::string::npos) << table;
+  EXPECT_NE(beaker[1].find("\"source\":\"volume\""), std::string::npos);
+  EXPECT_NE(beaker[1].find("\"averaged_factor\":"), std::string::npos);
+  EXPECT_NE(beaker[1].find("\"integration_relative\":"), std::string::npos);
+  EXPECT_EQ(beaker[2].substr(0, beaker[2].find('\n')),
+            "nuclide,dataset,kind,energy_keV,emission_percent,rate0_percent,rate_percent,factor,averaged_factor");
+  // The calibration's own point: one emission point, the same factors either way.
+  const auto point = outputs("point10cm.toml", "1");
+  EXPECT_NE(point[1].find("\"source\":\"point\""), std::string::npos);
+  const std::regex pair("\"factor\":([^,]+),\"averaged_factor\":([^,}]+)");
+  int lines = 0;
+  for (std::sregex_iterator it(point[1].begin(), point[1].end(), pair), end; it != end; ++it, ++lines)
+    EXPECT_EQ((*it)[1], (*it)[2]);
+  EXPECT_EQ(lines, 2 + 5 * 3);
+  if (std::system("python3 -c 'import jsonschema' 2>/dev/null") != 0) GTEST_SKIP() << "no jsonschema";
+  const std::string command =
+      "python3 -c 'import json,sys,jsonschema; "
+      "jsonschema.Draft202012Validator(json.load(open(sys.argv[1]))).validate(json.load(open(sys.argv[2])))' " +
+      std::string(TCSUM_SOURCE_DIR) + "/docs/tcsum-factors.schema.json " + s.path("beaker100ml.toml1.json");
   EXPECT_EQ(std::system(command.c_str()), 0);
 }
 

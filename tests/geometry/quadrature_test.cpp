@@ -50,6 +50,67 @@ TEST(Rays, OpaqueCrystalOffAxisConvergesToTheSameSolidAngle) {
   EXPECT_LT(fine, axis);
 }
 
+// The solid angle of a disk of radius A seen from a point at height H above
+// its plane and R0 off its axis, with the complete elliptic integrals of the
+// first and third kind.
+double diskSolidAngle(double a, double h, double r0) {
+  const double rMax = std::sqrt(h * h + (a + r0) * (a + r0));
+  const double k = std::sqrt(4.0 * a * r0) / rMax;
+  const double n = 4.0 * a * r0 / ((a + r0) * (a + r0));
+  const double K = std::comp_ellint_1(k);
+  if (r0 == a) return std::numbers::pi - 2.0 * h / rMax * K;
+  const double Pi = std::comp_ellint_3(k, n);
+  if (r0 < a) return 2.0 * std::numbers::pi - 2.0 * h / rMax * (K + (a - r0) / (a + r0) * Pi);
+  return 2.0 * h / rMax * ((r0 - a) / (r0 + a) * Pi - K);
+}
+
+TEST(Rays, OpaqueDiskOffAxisGivesTheClosedForm) {
+  // A thin opaque disk, so that its rim adds nothing seen from beside it.
+  const double a = 3.0;
+  std::vector<double> opaque = {1e12};
+  for (auto [r0, h] : {std::pair{0.5, 2.0}, {1.5, 2.0}, {2.9, 0.5}, {3.0, 2.0}, {5.0, 2.0}, {4.5, 6.0}, {12.0, 3.0}}) {
+    World w = disk(a, h, h + 1e-7);
+    double expected = diskSolidAngle(a, h, r0) / (4.0 * std::numbers::pi);
+    // Within the target of the default orders, and closer with finer ones.
+    double coarse = firstInteraction(castRays(w, r0, 0.0, {}), opaque);
+    double fine = firstInteraction(castRays(w, r0, 0.0, Orders{}.doubled()), opaque);
+    EXPECT_NEAR(coarse, expected, 2e-4 * expected) << "r0 " << r0 << " h " << h;
+    EXPECT_NEAR(fine, expected, 1e-5 * expected) << "r0 " << r0 << " h " << h;
+    EXPECT_LE(std::abs(fine - expected), std::abs(coarse - expected) + 1e-15) << "r0 " << r0 << " h " << h;
+  }
+  // On the axis the closed form is the familiar one.
+  EXPECT_NEAR(diskSolidAngle(a, 5.0, 0.0), 2.0 * std::numbers::pi * (1.0 - 5.0 / std::sqrt(34.0)), 1e-12);
+}
+
+TEST(Rays, AllEnergiesAtOnceAgreeWithEachEnergyStepByStep) {
+  // The stretches of the rays against their steps, through a crystal with a
+  // hole and dead layers behind two absorbers, from on and off the axis.
+  World w;
+  w.materials.push_back({"ge", {{32, 1.0}}, 5.32});
+  w.materials.push_back({"al", {{13, 1.0}}, 2.7});
+  w.materials.push_back({"water", {{1, 0.112}, {8, 0.888}}, 1.0});
+  w.regions.push_back({0.0, 4.0, -2.0, -0.1, 2, false, false, "matrix"});
+  w.regions.push_back({0.0, 4.0, 0.0, 0.1, 1, false, false, "window"});
+  w.regions.push_back({0.0, 3.0, 0.5, 0.57, 0, false, true, "front dead"});
+  w.regions.push_back({0.0, 2.93, 0.57, 2.0, 0, true, true, "active front"});
+  w.regions.push_back({0.5, 0.55, 2.0, 6.5, 0, false, true, "core dead"});
+  w.regions.push_back({0.55, 2.93, 2.0, 6.5, 0, true, true, "active"});
+  w.regions.push_back({2.93, 3.0, 0.57, 6.5, 0, false, true, "side dead"});
+  const std::vector<double> energies = {20.0, 60.0, 300.0, 1500.0};
+  std::vector<double> mu;
+  for (double e : energies)
+    for (const Material& m : w.materials) mu.push_back(m.density * (e < 100.0 ? 2.0 : 0.1) * (m.density > 3 ? 3.0 : 1.0));
+  for (auto [r, z] : {std::pair{0.0, -1.0}, {2.0, -0.5}, {3.5, -1.9}}) {
+    Rays rays = castRays(w, r, z, {});
+    std::vector<double> all(energies.size(), 0.0);
+    addFirstInteractions(rays, mu, w.materials.size(), 0.5, all);
+    for (std::size_t k = 0; k < energies.size(); ++k) {
+      std::span<const double> one(&mu[k * w.materials.size()], w.materials.size());
+      EXPECT_NEAR(all[k], 0.5 * firstInteraction(rays, one), 1e-14) << r << " " << energies[k];
+    }
+  }
+}
+
 TEST(Rays, SlabTransmissionAlongEveryDirection) {
   // An absorber of thickness t before an opaque detector: exp(-mu t / cos theta).
   World w;
