@@ -1,13 +1,13 @@
 #include "check/warnings.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <iostream>
 #include <string_view>
 #include <tuple>
 
 #include "core/fatal.hpp"
+#include "core/number_text.hpp"
 #include "efficiency/eps.hpp"
 
 namespace tcsum {
@@ -18,24 +18,16 @@ namespace {
 // back to the float.
 std::string value(float x) {
   if (std::isnan(x)) return "nan";  // whatever its sign bit
-  char buffer[32];
-  auto end = std::to_chars(buffer, buffer + sizeof buffer, x).ptr;
-  return {buffer, end};
+  return text::shortest(x);
 }
 
 // A derived amount (a difference), to six significant digits.
 std::string amount(double x) {
-  char buffer[32];
-  auto end = std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::general, 6).ptr;
-  return {buffer, end};
+  return text::significant(x, 6);
 }
 
 std::string percent(float x) {
-  char buffer[48];
-  auto end = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(x),
-                           std::chars_format::fixed, 2)
-                 .ptr;
-  return {buffer, end};
+  return text::fixed(static_cast<double>(x), 2);
 }
 
 std::string dataSetPlace(const Store& s) {

@@ -274,7 +274,7 @@ class SchemeBuilder {
     for (const GammaRecord& g : set_.unplaced)
       skip(g, unplaced);
 
-    std::string shared, missingAlpha, missingAlphaK;
+    std::vector<std::string> shared, missingAlpha, missingAlphaK;
     int sharedLine = 0, missingLine = 0;
     for (std::size_t u = 0; u < nodes_.size(); ++u) {
       for (const GammaRecord& g : nodes_[u].record->gammas) {
@@ -309,7 +309,7 @@ class SchemeBuilder {
           const int n = placements[g.energy.text];
           if (n > 1) {
             e.gamma /= n;
-            shared += (shared.empty() ? "" : ", ") + g.energy.text + " (" + std::to_string(n) + ")";
+            shared.push_back(g.energy.text + " (" + std::to_string(n) + ")");
             if (sharedLine == 0) sharedLine = g.line;
           }
         }
@@ -323,7 +323,7 @@ class SchemeBuilder {
           limit(*alpha, g.line, "ALPHA" + what);
           e.alpha = alpha->value;
         } else {
-          missingAlpha += (missingAlpha.empty() ? "" : ", ") + g.energy.text;
+          missingAlpha.push_back(g.energy.text);
           if (missingLine == 0) missingLine = g.line;
         }
         const Item* kc = g.item("KC");
@@ -339,7 +339,7 @@ class SchemeBuilder {
           limit(kt->value, g.line, "K/T" + what);
           e.alphaK = kt->value.value * (1.0 + e.alpha);
         } else {
-          missingAlphaK += (missingAlphaK.empty() ? "" : ", ") + g.energy.text;
+          missingAlphaK.push_back(g.energy.text);
           if (missingLine == 0) missingLine = g.line;
         }
         if (const Item* lc = g.item("LC"); lc != nullptr && lc->value.numeric)
@@ -359,12 +359,12 @@ class SchemeBuilder {
       warn(WarningKind::SharedIntensity, sharedLine,
            "multiply placed gammas with undivided intensity shared equally between their "
            "placements: " +
-               shared);
+               listed(shared));
     if (!missingAlpha.empty() || !missingAlphaK.empty())
       warn(WarningKind::NoConversion, missingLine,
            std::string(kNoConversion) + ": ALPHA for " +
-               (missingAlpha.empty() ? std::string("none") : missingAlpha) + "; ALPHAK for " +
-               (missingAlphaK.empty() ? std::string("none") : missingAlphaK) + " keV");
+               (missingAlpha.empty() ? std::string("none") : listed(missingAlpha)) + "; ALPHAK for " +
+               (missingAlphaK.empty() ? std::string("none") : listed(missingAlphaK)) + " keV");
   }
 
   void fill() {

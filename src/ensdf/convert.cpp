@@ -29,15 +29,6 @@ std::string num(double value) {
   return std::string(buffer, r.ptr);
 }
 
-// At most ten items of a list, then how many more.
-std::string listed(const std::vector<std::string>& items) {
-  std::string text;
-  for (std::size_t i = 0; i < items.size() && i < 10; ++i)
-    text += (i == 0 ? "" : ", ") + items[i];
-  if (items.size() > 10) text += " and " + std::to_string(items.size() - 10) + " more";
-  return text;
-}
-
 struct Node {
   double energy = 0.0;
   float energyOut = 0.0f;

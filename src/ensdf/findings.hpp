@@ -4,6 +4,7 @@
 // building of the decay scheme and the writing of data sets.
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tcsum::ensdf {
 
@@ -60,5 +61,15 @@ struct Settings {
 // Positrons in percent of decays above which a data set is refused: the
 // data file has no annihilation radiation, which sums with the gamma rays.
 constexpr double kBetaPlusShare = 1.0;
+
+// At most ten items of a list, then how many more: a warning stays readable
+// when a data set has hundreds of such gammas.
+inline std::string listed(const std::vector<std::string>& items) {
+  std::string text;
+  for (std::size_t i = 0; i < items.size() && i < 10; ++i)
+    text += (i == 0 ? "" : ", ") + items[i];
+  if (items.size() > 10) text += " and " + std::to_string(items.size() - 10) + " more";
+  return text;
+}
 
 }  // namespace tcsum::ensdf
