@@ -150,12 +150,6 @@ struct LoadedEfficiency {
 // gamma-ray spectrometry, even in log E.
 constexpr double kAccuracyEnergies[] = {50.0, 120.0, 350.0, 1000.0, 3000.0};
 
-// The quadrature of a sample whose summing is counted point by point: every
-// emission point is a computation of the whole decay, so the volume keeps
-// its order and the polar angle, the direction the model converges fastest
-// in, gives one up. The examples' 100 mL beaker: total efficiency within
-// 3e-5 from 50 keV up; the Marinelli beaker within 1.3e-3.
-constexpr geometry::Orders kSampleOrders{4, 3, 4};
 // The curves drawn on the page.
 constexpr int kCurveEnergies = 40;
 constexpr double kCurveLowest = 30.0;    // keV
@@ -164,7 +158,7 @@ constexpr double kCurveHighest = 3000.0;
 LoadedEfficiency geometryEfficiency(const FactorsOptions& o) {
   using namespace geometry;
   const Calibration calibration{o.calibration, o.calibrationGeometry, o.peakToTotal};
-  SampleEfficiency s = sourceEfficiency(o.detector, o.source, calibration, kSampleOrders);
+  SampleEfficiency s = sourceEfficiency(o.detector, o.source, calibration, kCountedSampleOrders);
   LoadedEfficiency loaded;
   loaded.efficiency = s.average;
   loaded.source = s.nodes;

@@ -135,6 +135,13 @@ struct SampleEfficiency {
 SourceEfficiency sampleNodes(const std::shared_ptr<const PreparedSource>& sample,
                              const std::shared_ptr<const PeakRule>& rule);
 
+// The quadrature of a sample whose summing is counted point by point: every
+// emission point is a computation of the whole decay, so the volume keeps
+// its order and the polar angle, the direction the model converges fastest
+// in, gives one up. The examples' 100 mL beaker: total efficiency within
+// 3e-5 from 50 keV up; the Marinelli beaker within 1.3e-3.
+inline constexpr Orders kCountedSampleOrders{4, 3, 4};
+
 SampleEfficiency sourceEfficiency(const std::string& detectorFile, const std::string& sourceFile,
                                   const Calibration& calibration, const Orders& orders = {});
 

@@ -79,6 +79,10 @@ DataSetLines classicLines(const DataSetResult& ds);
 struct EfficiencyObject {
   std::shared_ptr<const Efficiency> efficiency;
   std::function<std::vector<std::string>(std::span<const double> energies)> findings;
+  // A sample of the geometry model: its emission points, each with its own
+  // efficiencies, where the summing is counted (EFFICIENCY is their mean).
+  // Empty for a point source.
+  SourceEfficiency source;
 };
 
 // A time given as seconds or as a text such as "1 us".

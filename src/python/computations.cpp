@@ -154,7 +154,10 @@ CompleteRun runComplete(const DecayScheme& scheme, const EfficiencyObject& effic
   complete::DataSetFactors set;
   set.scheme = scheme;
   try {
-    set.result = services.compute(scheme, SourceEfficiency{{1.0, efficiency.efficiency}}, settings);
+    const SourceEfficiency source = efficiency.source.empty()
+                                        ? SourceEfficiency{{1.0, efficiency.efficiency}}
+                                        : efficiency.source;
+    set.result = services.compute(scheme, source, settings);
     std::vector<double> energies;
     for (const complete::Photon& p : set.result.photons) energies.push_back(p.energy);
     std::sort(energies.begin(), energies.end());
@@ -166,8 +169,11 @@ CompleteRun runComplete(const DecayScheme& scheme, const EfficiencyObject& effic
         r.warnings.push_back(name + ": " + lineKindName(line.kind) + " " + numberText(line.energy) +
                              " keV: factor " + numberText(line.factor) + " is not a positive number");
     if (uncertainty)
-      set.uncertainty = complete::uncertaintyOf(set, *efficiency.efficiency, settings, *uncertainty,
-                                                services);
+      set.uncertainty = efficiency.source.empty()
+                            ? complete::uncertaintyOf(set, *efficiency.efficiency, settings,
+                                                      *uncertainty, services)
+                            : complete::uncertaintyOf(set, efficiency.source, settings,
+                                                      *uncertainty, services);
   } catch (const std::exception& e) {
     out.failed = scheme.source + ":" + std::to_string(scheme.record) + ": " + name +
                  ": the model failed: " + e.what();

@@ -19,6 +19,7 @@
 #include "efficiency/log_curve.hpp"
 #include "efficiency/loglog_table.hpp"
 #include "efficiency/text_file.hpp"
+#include "geometry/model.hpp"
 #include "python/bindings.hpp"
 
 namespace py = pybind11;
@@ -52,12 +53,12 @@ EfficiencyObject tableObject(std::vector<efficiency::TablePoint> points, const s
                           numberText(table->table().back().energy) +
                           " keV), continued in log-log from its end intervals: " + list + " keV");
             return out;
-          }};
+          }, {}};
 }
 
 EfficiencyObject curveObject(efficiency::LogPolynomialCurve read) {
   auto curve = std::make_shared<efficiency::LogPolynomialCurve>(std::move(read));
-  return {curve, [curve](std::span<const double> energies) { return curve->findings(energies); }};
+  return {curve, [curve](std::span<const double> energies) { return curve->findings(energies); }, {}};
 }
 
 std::vector<double> numbersOf(const py::array_t<double, py::array::forcecast>& a, const char* what) {
@@ -135,6 +136,48 @@ EfficiencyObject fromCoefficients(const std::vector<double>& total, const std::v
   }
 }
 
+// The efficiencies of a sample from the geometry model, as tcsum factors
+// --detector --source counts them: the mean over the emission points, and
+// the points themselves where the summing is counted.
+EfficiencyObject fromGeometry(const std::string& detector, const std::string& source,
+                              const std::string& calibration, const std::string& calibrationGeometry,
+                              const std::string& peakToTotal) {
+  if (peakToTotal.empty() == (calibration.empty() || calibrationGeometry.empty()))
+    throw ModuleError("from_geometry: give calibration and calibration_geometry, or peak_to_total");
+  geometry::SampleEfficiency sample;
+  try {
+    py::gil_scoped_release free;
+    sample = geometry::sourceEfficiency(detector, source, {calibration, calibrationGeometry, peakToTotal},
+                                        geometry::kCountedSampleOrders);
+  } catch (const std::exception& error) {
+    throw ModuleError(error.what());
+  }
+  const std::string what =
+      peakToTotal.empty() ? "calibration " + calibration : "peak-to-total curve " + peakToTotal;
+  auto rule = sample.rule;
+  EfficiencyObject object{sample.average, [rule, what](std::span<const double> energies) {
+                            const double low = rule->peakPerTotal.lowest();
+                            const double high = rule->peakPerTotal.highest();
+                            std::vector<std::string> outside;
+                            for (double e : energies)
+                              if (e < low * (1 - 1e-12) || e > high * (1 + 1e-12))
+                                outside.push_back(numberText(e));
+                            std::vector<std::string> out;
+                            if (outside.empty()) return out;
+                            std::string list;
+                            for (std::size_t k = 0; k < outside.size() && k < kListedEnergies; ++k)
+                              list += (k ? ", " : "") + outside[k];
+                            if (outside.size() > kListedEnergies)
+                              list += " and " + std::to_string(outside.size() - kListedEnergies) + " more";
+                            out.push_back(what + ": photon energies outside it (" + numberText(low) +
+                                          " to " + numberText(high) +
+                                          " keV), the peak efficiency there extrapolated log-log: " +
+                                          list + " keV");
+                            return out;
+                          }, std::move(sample.nodes)};
+  return object;
+}
+
 // Both efficiencies at every energy of ENERGIES, in arrays of its shape.
 py::tuple efficienciesAt(const EfficiencyObject& self,
                          const py::array_t<double, py::array::forcecast | py::array::c_style>& energies) {
@@ -195,6 +238,14 @@ void defineEfficiency(py::module_& m) {
           "from_toml",
           [](const std::string& path) { return curveObject(efficiency::readEfficiencyCurve(path)); },
           "path"_a, "The curve of a TOML file, as tcsum factors --curve reads it.")
+      .def_static("from_geometry", &fromGeometry, "detector"_a, "source"_a, py::kw_only(),
+                  "calibration"_a = "", "calibration_geometry"_a = "", "peak_to_total"_a = "",
+                  "The efficiencies of the sample described by the TOML files DETECTOR and "
+                  "SOURCE, as tcsum factors --detector --source computes them: the total from "
+                  "the geometry model, the peak transferred from CALIBRATION (a CSV "
+                  "energy_keV,peak measured in CALIBRATION_GEOMETRY) or from a PEAK_TO_TOTAL "
+                  "curve. compute() counts the summing at each emission point of the sample; "
+                  "called on energies it gives the mean over them.")
       .def("__call__", &efficienciesAt, "energies_keV"_a,
            "The efficiencies at ENERGIES_KEV (a number or an array): the arrays (total, peak) "
            "of its shape.")

@@ -131,6 +131,39 @@ def test_ensdf_nuclides_match_the_factors_command(nuclide, files, tmp_path):
             assert_same_lines(data_set, result, classic)
 
 
+def test_a_sample_of_the_geometry_model_matches_the_factors_command(tmp_path):
+    # Co-60 in the 100 mL beaker on the end cap, the peak transferred from the
+    # point-source calibration at 10 cm: counted point by point as the
+    # command counts it.
+    path = ENSDF / "nuclides" / "CO60_B-.ens"
+    if not path.exists():
+        pytest.skip("../shared/ensdf not present")
+    g = SOURCE / "examples" / "geometry"
+    expected = factors_json(tmp_path, "--ensdf", path, "--nuclide", "Co-60",
+                            "--detector", g / "detector.toml", "--source", g / "beaker100ml.toml",
+                            "--calibration", g / "point10cm.csv",
+                            "--calibration-geometry", g / "point10cm.toml")
+    efficiency = tcsum.Efficiency.from_geometry(
+        str(g / "detector.toml"), str(g / "beaker100ml.toml"),
+        calibration=str(g / "point10cm.csv"), calibration_geometry=str(g / "point10cm.toml"))
+    schemes = quietly(tcsum.DecayScheme.from_ensdf, str(path), "Co-60")
+    assert len(schemes) == len(expected) == 1
+    result = quietly(tcsum.compute, schemes[0], efficiency)
+    assert_same_lines(expected[0], result)
+    # The point-by-point factors are not those of the mean efficiencies.
+    total, peak = efficiency([1173.228, 1332.492])
+    mean = tcsum.Efficiency.from_points([1000.0, 1173.228, 1332.492, 1500.0],
+                                        [total[0]] + list(total) + [total[1]],
+                                        [peak[0]] + list(peak) + [peak[1]])
+    averaged = quietly(tcsum.compute, schemes[0], mean)
+    assert result.lines[0].factor != averaged.lines[0].factor
+    with pytest.raises(tcsum.Error, match="calibration_geometry, or peak_to_total"):
+        tcsum.Efficiency.from_geometry(str(g / "detector.toml"), str(g / "beaker100ml.toml"))
+    with pytest.raises(tcsum.Error):
+        tcsum.Efficiency.from_geometry(str(g / "missing.toml"), str(g / "beaker100ml.toml"),
+                                       peak_to_total=str(g / "point10cm.csv"))
+
+
 @pytest.mark.parametrize("mass", ["022", "060", "133", "166"])
 def test_every_decay_data_set_of_a_mass_matches_the_factors_command(mass, files, tmp_path):
     path = ENSDF / f"ensdf.{mass}"
