@@ -10,8 +10,8 @@
 //
 // So only "clean" events matter, and of them only the sum of their full
 // deposits. For every level L we carry D_L(E): the probability per decay of
-// reaching L clean with full deposits adding up to E, a list of (E, p)
-// sorted by energy. The levels are taken from the top down; when L is
+// reaching L clean with full deposits adding up to E, a list of (E, p).
+// The levels are taken from the top down; when L is
 // reached every transition into it has been counted, and
 //   D_L  = F_L (x) delta_0 + sum over transitions U -> L of  b_t  D_U (x) K_t
 // where F_L is the feeding of L with its x-rays or annihilation photons,
@@ -29,11 +29,18 @@
 // or not). The line counts are sums of S over their windows; what S holds
 // outside every line's window is a sum peak.
 //
-// Cost: each transition costs |D_U| |K_t|; the lists are kept short by
-// merging sums closer than kMergeTolerance keV (weighted mean energy),
-// dropping sums below kNegligible per decay, and, when a list still holds
-// more than kMaxSums sums, merging at twice the tolerance until it fits.
-// Nothing grows with the number of paths through the scheme.
+// Sum peaks: a first, rough computation (sums below kRoughShare of the
+// strongest line's count without coincidences left out) finds where the
+// clean sums outside every line's window gather: around each of its
+// strongest sums, within that sum's half-width and not into another window.
+// Then the exact computation counts every window, the lines' and those of
+// the sum peaks; a sum peak is reported when it holds at least
+// kSumPeakShare of the strongest line's count.
+//
+// Cost: each transition costs |D_U| |K_t|. The lists are kept short by
+// merging sums that end in the same windows whatever the rest of the event
+// adds (sums.cpp): nothing grows with the number of paths through the
+// scheme, and the counts stay exact.
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -42,6 +49,7 @@
 #include <string>
 
 #include "complete/prepared.hpp"
+#include "complete/sums.hpp"
 #include "core/number_text.hpp"
 
 namespace tcsum::complete {
@@ -50,15 +58,26 @@ namespace detail {
 
 namespace {
 
-constexpr double kMergeTolerance = 1e-4;   // keV
-constexpr double kNegligible = 1e-18;      // probability per decay
-constexpr std::size_t kMaxSums = 1 << 13;  // per level's list
-constexpr std::size_t kMaxSpectrum = 1 << 16;
 // Merging coarser than this is worth a warning.
 constexpr double kReportedMerge = 0.01;  // keV
 // A sum peak is reported when it holds at least this share of the count of
 // the strongest line.
 constexpr double kSumPeakShare = 1e-4;
+// What the computation may leave out, as shares of the strongest line's
+// count without coincidences (per decay):
+// - exact counts: sums below kExactShare, where a level's sums are gathered
+//   in bins; and, while a level holds more sums than it may, its smallest
+//   adding up to at most kFitShare (before bins are made wider);
+// - the rough spectrum that finds the sum peaks: sums below kRoughShare,
+//   a hundredth of the smallest sum peak reported.
+constexpr double kExactShare = 1e-13;
+constexpr double kFitShare = 1e-8;
+constexpr double kRoughShare = 1e-2 * kSumPeakShare;
+// Lines whose count could be low by more than this share, because of the
+// sums left out, are counted in a warning, those at least kVisible of the
+// strongest line without coincidences.
+constexpr double kReportedLoss = 1e-4;
+constexpr double kVisible = 1e-6;
 // The detector's resolution when no window is given: a coaxial HPGe
 // detector, FWHM(E) = sqrt(w0^2 + w1 E), 1.0 keV at 122 keV and 1.9 keV at
 // 1332 keV; the window is +- one FWHM around the line.
@@ -68,119 +87,6 @@ constexpr double kAnnihilationEnergy = 510.99895;  // keV, the electron's rest e
 
 std::string text(double value) {
   return text::significant(value, 6);
-}
-
-struct Point {
-  double energy;  // keV
-  double p;       // per decay
-};
-using Sums = std::vector<Point>;
-
-// Sorts SUMS by energy and merges neighbours within TOLERANCE, dropping
-// negligible ones; coarser while it holds more than LIMIT. Returns the
-// tolerance it took.
-double compact(Sums& sums, std::size_t limit) {
-  std::sort(sums.begin(), sums.end(),
-            [](const Point& a, const Point& b) { return a.energy < b.energy; });
-  double tolerance = kMergeTolerance;
-  for (;;) {
-    std::size_t kept = 0;
-    for (const Point& s : sums) {
-      if (kept > 0 && s.energy - sums[kept - 1].energy <= tolerance) {
-        Point& last = sums[kept - 1];
-        const double p = last.p + s.p;
-        if (p != 0.0) last.energy = (last.energy * last.p + s.energy * s.p) / p;
-        last.p = p;
-      } else {
-        sums[kept++] = s;
-      }
-    }
-    sums.resize(kept);
-    std::erase_if(sums, [](const Point& s) { return std::abs(s.p) < kNegligible; });
-    if (sums.size() <= limit) return tolerance;
-    tolerance *= 2.0;
-  }
-}
-
-// A step's alternatives seen by the detector at one node: the shifts of the
-// clean sum with their probabilities.
-Sums kernel(const std::vector<Alternative>& alternatives, const std::vector<Emitter>& emitters,
-            const std::vector<EfficiencyPair>& eps) {
-  Sums shifts;
-  for (const Alternative& a : alternatives) {
-    if (a.first < 0) {
-      shifts.push_back({0.0, a.p});
-      continue;
-    }
-    const EfficiencyPair& e1 = eps[static_cast<std::size_t>(a.first)];
-    const double E1 = emitters[static_cast<std::size_t>(a.first)].energy;
-    if (a.second < 0) {
-      shifts.push_back({E1, a.p * e1.peak});
-      shifts.push_back({0.0, a.p * (1.0 - e1.total)});
-      continue;
-    }
-    const EfficiencyPair& e2 = eps[static_cast<std::size_t>(a.second)];
-    const double E2 = emitters[static_cast<std::size_t>(a.second)].energy;
-    shifts.push_back({E1 + E2, a.p * e1.peak * e2.peak});
-    shifts.push_back({E1, a.p * e1.peak * (1.0 - e2.total)});
-    shifts.push_back({E2, a.p * (1.0 - e1.total) * e2.peak});
-    shifts.push_back({0.0, a.p * (1.0 - e1.total) * (1.0 - e2.total)});
-  }
-  compact(shifts, std::numeric_limits<std::size_t>::max());
-  return shifts;
-}
-
-// Adds WEIGHT x (D (x) K) to TARGET.
-void convolve(const Sums& d, const Sums& k, double weight, Sums& target) {
-  for (const Point& shift : k)
-    for (const Point& s : d)
-      target.push_back({s.energy + shift.energy, weight * s.p * shift.p});
-}
-
-// The clean-sum spectrum of one node with efficiencies EPS of the emitters;
-// in MERGED the largest tolerance its sums were merged at.
-Sums cleanSums(const Prepared& prepared, const std::vector<EfficiencyPair>& eps, double& merged) {
-  const std::size_t n = prepared.levels.size();
-  std::vector<Sums> d(n);
-  for (std::size_t l = 0; l < n; ++l)
-    d[l] = kernel(prepared.levels[l].feeding, prepared.emitters, eps);
-  Sums spectrum;
-  for (std::size_t l = n; l-- > 0;) {
-    const Level& level = prepared.levels[l];
-    Sums& dl = d[l];
-    merged = std::max(merged, compact(dl, kMaxSums));
-    if (level.out.empty() || level.endsEvent) {
-      spectrum.insert(spectrum.end(), dl.begin(), dl.end());
-      if (spectrum.size() > 4 * kMaxSpectrum)
-        merged = std::max(merged, compact(spectrum, kMaxSpectrum));
-      dl.assign(1, Point{0.0, level.population});
-      if (level.out.empty()) {
-        Sums().swap(dl);
-        continue;
-      }
-    }
-    for (int32_t t : level.out) {
-      const Transition& tr = prepared.transitions[static_cast<std::size_t>(t)];
-      Sums& target = d[static_cast<std::size_t>(tr.lower)];
-      convolve(dl, kernel(tr.alternatives, prepared.emitters, eps), tr.branch, target);
-      if (target.size() > 4 * kMaxSums) merged = std::max(merged, compact(target, kMaxSums));
-    }
-    Sums().swap(dl);
-  }
-  merged = std::max(merged, compact(spectrum, kMaxSpectrum));
-  return spectrum;
-}
-
-// The empty event (nothing seen) is no peak.
-bool empty(const Point& s) { return s.energy <= kMergeTolerance; }
-
-double count(const Sums& spectrum, const Window& w) {
-  auto first = std::lower_bound(spectrum.begin(), spectrum.end(), w.lo,
-                                [](const Point& s, double e) { return s.energy < e; });
-  double sum = 0.0;
-  for (auto it = first; it != spectrum.end() && it->energy <= w.hi; ++it)
-    if (!empty(*it)) sum += it->p;
-  return sum;
 }
 
 }  // namespace
@@ -435,10 +341,54 @@ Prepared prepare(const DecayScheme& scheme, const Settings& settings) {
   return m;
 }
 
+namespace {
+
+// The clean sums of SPECTRUM outside every window of TAKEN gathered into
+// sum peaks: around each of the strongest sums, within its half-width and
+// not into another window; the windows of those holding at least LEAST.
+std::vector<Window> sumPeakWindows(const Sums& spectrum, const std::vector<Window>& lines,
+                                   double least, const Settings& settings) {
+  std::map<double, double> taken;  // lo -> hi of every window so far
+  for (const Window& w : lines) taken[w.lo] = w.hi;
+  auto inside = [&](double e) {
+    auto it = taken.upper_bound(e);
+    return it != taken.begin() && std::prev(it)->second >= e;
+  };
+  std::vector<std::size_t> byProbability;
+  for (std::size_t i = 0; i < spectrum.size(); ++i)
+    if (spectrum[i].energy != 0.0 && !inside(spectrum[i].energy)) byProbability.push_back(i);
+  std::stable_sort(byProbability.begin(), byProbability.end(),
+                   [&](std::size_t a, std::size_t b) { return spectrum[a].p > spectrum[b].p; });
+  std::vector<bool> used(spectrum.size(), false);
+  std::vector<Window> peaks;
+  for (std::size_t i : byProbability) {
+    if (used[i]) continue;
+    const double e = spectrum[i].energy;
+    const double w = halfWidth(e, settings);
+    double lo = e - w, hi = e + w;
+    if (auto above = taken.upper_bound(e); above != taken.end())
+      hi = std::min(hi, std::nextafter(above->first, lo));
+    if (auto above = taken.upper_bound(e); above != taken.begin())
+      lo = std::max(lo, std::nextafter(std::prev(above)->second, hi));
+    double p = 0.0;
+    auto first = std::lower_bound(spectrum.begin(), spectrum.end(), lo,
+                                  [](const Point& s, double x) { return s.energy < x; });
+    for (auto it = first; it != spectrum.end() && it->energy <= hi; ++it) {
+      const auto j = static_cast<std::size_t>(it - spectrum.begin());
+      if (used[j] || it->energy == 0.0) continue;
+      used[j] = true;
+      p += it->p;
+    }
+    taken[lo] = hi;
+    if (p >= least && p > 0.0) peaks.push_back({lo, hi, {}});
+  }
+  return peaks;
+}
+
+}  // namespace
+
 Result computePrepared(Prepared& m, const SourceEfficiency& source) {
   if (source.empty()) throw std::invalid_argument("no efficiency node");
-  std::vector<double> energies;
-  for (const Emitter& e : m.emitters) energies.push_back(e.energy);
   std::vector<double> lineEnergies;
   for (const Line& l : m.lines) lineEnergies.push_back(l.energy);
 
@@ -446,28 +396,53 @@ Result computePrepared(Prepared& m, const SourceEfficiency& source) {
   result.warnings = m.warnings;
   std::vector<EfficiencyPair> meanEps(m.lines.size());
   std::vector<double> rate0(m.lines.size(), 0.0);
-  Sums spectrum;
-  double merged = 0.0;
+  std::vector<NodeEfficiencies> nodes;
   bool pairTooLikely = false;
   for (const EfficiencyNode& node : source) {
     std::vector<EfficiencyPair> lineEps(m.lines.size());
     node.efficiency->at(lineEnergies, lineEps);
-    std::vector<EfficiencyPair> eps(m.emitters.size());
+    NodeEfficiencies& here = nodes.emplace_back();
+    here.weight = node.weight;
+    here.emitters.resize(m.emitters.size());
     for (std::size_t e = 0; e < m.emitters.size(); ++e) {
       const EfficiencyPair& one = lineEps[static_cast<std::size_t>(m.emitters[e].line)];
-      eps[e] = {m.emitters[e].multiplier * one.total, m.emitters[e].multiplier * one.peak};
-      pairTooLikely = pairTooLikely || (m.emitters[e].multiplier > 1.0 && eps[e].total > 1.0);
+      here.emitters[e] = {m.emitters[e].multiplier * one.total, m.emitters[e].multiplier * one.peak};
+      pairTooLikely = pairTooLikely || (m.emitters[e].multiplier > 1.0 && here.emitters[e].total > 1.0);
     }
     for (std::size_t k = 0; k < m.lines.size(); ++k) {
       rate0[k] += node.weight * m.lines[k].emission * lineEps[k].peak;
       meanEps[k].total += node.weight * lineEps[k].total;
       meanEps[k].peak += node.weight * lineEps[k].peak;
     }
-    for (Point s : cleanSums(m, eps, merged)) spectrum.push_back({s.energy, node.weight * s.p});
   }
-  if (source.size() > 1) merged = std::max(merged, compact(spectrum, kMaxSpectrum));
-  if (merged > kReportedMerge)
-    result.warnings.push_back("coincidence sums merged to within " + text(merged) +
+  std::size_t lineWindows = 0;
+  while (lineWindows < m.windows.size() && !m.windows[lineWindows].lines.empty()) ++lineWindows;
+  m.windows.resize(lineWindows);
+
+  // Where the sum peaks lie, from the rough spectrum; then every window
+  // counted exactly.
+  const double strongest0 = rate0.empty() ? 0.0 : *std::max_element(rate0.begin(), rate0.end());
+  Bounding rough;
+  const Sums spectrum =
+      roughSpectrum(m, nodes, {kRoughShare * strongest0, kFitShare * strongest0}, rough);
+  double roughest = 0.0;  // the strongest line's count in the rough spectrum
+  for (const Window& w : m.windows) {
+    double inWindow = 0.0;
+    auto first = std::lower_bound(spectrum.begin(), spectrum.end(), w.lo,
+                                  [](const Point& s, double e) { return s.energy < e; });
+    for (auto it = first; it != spectrum.end() && it->energy <= w.hi; ++it)
+      if (it->energy != 0.0) inWindow += it->p;
+    roughest = std::max(roughest, inWindow);
+  }
+  const std::vector<Window> peaks =
+      sumPeakWindows(spectrum, m.windows, 0.5 * kSumPeakShare * roughest, m.settings);
+  std::vector<Window> windows = m.windows;
+  windows.insert(windows.end(), peaks.begin(), peaks.end());
+  Bounding bounding;
+  const WindowSums counted =
+      countInWindows(m, windows, nodes, {kExactShare * strongest0, kFitShare * strongest0}, bounding);
+  if (bounding.width > kReportedMerge)
+    result.warnings.push_back("coincidence sums merged to within " + text(bounding.width) +
                               " keV to bound the computation");
   if (pairTooLikely)
     result.warnings.push_back(
@@ -483,14 +458,14 @@ Result computePrepared(Prepared& m, const SourceEfficiency& source) {
   // Each peak: the count in its window shared among its lines in the ratio
   // of their counts without coincidences.
   std::vector<LineResult> lines;
-  std::vector<int32_t> windows;
+  std::vector<int32_t> lineWindow;
   double strongest = 0.0;
-  for (std::size_t w = 0; w < m.windows.size(); ++w) {
+  for (std::size_t w = 0; w < lineWindows; ++w) {
     const Window& window = m.windows[w];
-    const double counted = count(spectrum, window);
+    const double inWindow = counted.p[w];
     double peak0 = 0.0;
     for (int32_t k : window.lines) peak0 += rate0[static_cast<std::size_t>(k)];
-    strongest = std::max(strongest, counted);
+    strongest = std::max(strongest, inWindow);
     for (int32_t k : window.lines) {
       const Line& l = m.lines[static_cast<std::size_t>(k)];
       LineResult r;
@@ -501,56 +476,42 @@ Result computePrepared(Prepared& m, const SourceEfficiency& source) {
       const double share = window.lines.size() == 1 ? 1.0
                            : peak0 > 0.0 ? rate0[static_cast<std::size_t>(k)] / peak0
                                          : 1.0 / static_cast<double>(window.lines.size());
-      r.rate = 100.0 * counted * share;
+      r.rate = 100.0 * inWindow * share;
       r.factor = r.rate > 0.0 ? r.rate0 / r.rate : std::numeric_limits<double>::quiet_NaN();
       lines.push_back(std::move(r));
-      windows.push_back(static_cast<int32_t>(w));
+      lineWindow.push_back(static_cast<int32_t>(w));
     }
   }
+  // What was left out lies below every count, by at most its sum; lines
+  // too weak to be seen beside the strongest are not named.
+  int32_t uncertain = 0;
+  double below = 0.0;
+  for (const LineResult& r : lines)
+    if (r.rate > 0.0 && r.rate0 >= 100.0 * kVisible * strongest0 &&
+        bounding.dropped > kReportedLoss * r.rate / 100.0)
+      ++uncertain;
+  if (uncertain > 0) {
+    below = 100.0 * bounding.dropped / kReportedLoss;
+    result.warnings.push_back("coincidence sums below " + text(kExactShare * strongest0) +
+                              " per decay left out to bound the computation (" +
+                              text(bounding.dropped) + " per decay in all): " +
+                              std::to_string(uncertain) + (uncertain == 1 ? " line" : " lines") +
+                              " below " + text(below) + " % may be counted low by more than " +
+                              text(100.0 * kReportedLoss) + " %");
+  }
 
-  // Sum peaks: what lies outside the lines' windows, gathered around its
-  // strongest sums, each within its half-width and not into another window.
-  std::map<double, double> taken;  // lo -> hi of every window so far
-  for (const Window& w : m.windows) taken[w.lo] = w.hi;
-  auto inside = [&](double e) {
-    auto it = taken.upper_bound(e);
-    return it != taken.begin() && std::prev(it)->second >= e;
-  };
-  std::vector<std::size_t> byProbability;
-  for (std::size_t i = 0; i < spectrum.size(); ++i)
-    if (!empty(spectrum[i]) && !inside(spectrum[i].energy)) byProbability.push_back(i);
-  std::stable_sort(byProbability.begin(), byProbability.end(),
-                   [&](std::size_t a, std::size_t b) { return spectrum[a].p > spectrum[b].p; });
-  std::vector<bool> used(spectrum.size(), false);
-  for (std::size_t i : byProbability) {
-    if (used[i]) continue;
-    const double e = spectrum[i].energy;
-    const double w = halfWidth(e, m.settings);
-    double lo = e - w, hi = e + w;
-    if (auto above = taken.upper_bound(e); above != taken.end())
-      hi = std::min(hi, std::nextafter(above->first, lo));
-    if (auto above = taken.upper_bound(e); above != taken.begin())
-      lo = std::max(lo, std::nextafter(std::prev(above)->second, hi));
-    double p = 0.0, pe = 0.0;
-    auto first = std::lower_bound(spectrum.begin(), spectrum.end(), lo,
-                                  [](const Point& s, double x) { return s.energy < x; });
-    for (auto it = first; it != spectrum.end() && it->energy <= hi; ++it) {
-      const std::size_t j = static_cast<std::size_t>(it - spectrum.begin());
-      if (used[j] || empty(*it)) continue;
-      used[j] = true;
-      p += it->p;
-      pe += it->p * it->energy;
-    }
-    taken[lo] = hi;
+  // The sum peaks holding enough, at the mean energy of their sums.
+  for (std::size_t j = 0; j < peaks.size(); ++j) {
+    const double p = counted.p[lineWindows + j];
     if (p < kSumPeakShare * strongest || p <= 0.0) continue;
-    m.windows.push_back({lo, hi, {}});
+    m.windows.push_back(peaks[j]);
     LineResult r;
     r.kind = LineKind::sum;
-    r.energy = pe / p;
+    r.energy = counted.pe[lineWindows + j] / p;
     r.rate = 100.0 * p;
     r.factor = 0.0;
     lines.push_back(std::move(r));
-    windows.push_back(static_cast<int32_t>(m.windows.size() - 1));
+    lineWindow.push_back(static_cast<int32_t>(m.windows.size() - 1));
   }
 
   std::vector<std::size_t> index(lines.size());
@@ -560,7 +521,7 @@ Result computePrepared(Prepared& m, const SourceEfficiency& source) {
   m.resultWindows.clear();
   for (std::size_t k : index) {
     result.lines.push_back(std::move(lines[k]));
-    m.resultWindows.push_back(windows[k]);
+    m.resultWindows.push_back(lineWindow[k]);
   }
   return result;
 }
