@@ -15,6 +15,7 @@
 #include <thread>
 #include <tuple>
 
+#include "core/fatal.hpp"
 #include "core/result.hpp"
 #include "outputs/factors_outputs.hpp"
 #include "efficiency/csv_table.hpp"
@@ -94,21 +95,7 @@ std::string energyList(const std::vector<double>& energies) {
 
 // Control bytes of input text shown as \xNN, so that nothing from a file
 // reaches the terminal as an escape sequence.
-std::string printable(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u == 0x7f) {
-      static constexpr char hex[] = "0123456789abcdef";
-      out += "\\x";
-      out += hex[u >> 4];
-      out += hex[u & 15];
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
+std::string printable(std::string_view text) { return escapedControls(text); }
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include <tuple>
 #include <utility>
 
+#include "core/fatal.hpp"
 #include "core/number_text.hpp"
 #include "efficiency/text_file.hpp"
 
@@ -48,18 +49,7 @@ std::optional<double> number(std::string_view cell) {
 }
 
 std::string shown(std::string_view cell) {
-  std::string out;
-  for (char c : cell.substr(0, 40)) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u == 0x7f) {
-      static constexpr char hex[] = "0123456789abcdef";
-      out += "\\x";
-      out += hex[u >> 4];
-      out += hex[u & 15];
-    } else {
-      out += c;
-    }
-  }
+  std::string out = escapedControls(cell.substr(0, 40));
   if (cell.size() > 40) out += "...";
   return out;
 }

@@ -73,7 +73,7 @@ TEST(EfficiencyCsv, RefusesEachRuleWithFileLineAndReason) {
   EXPECT_EQ(refusal(head + "100,0.3,0.1x\n"), "eff.csv:2: peak \"0.1x\" is not a number");
   EXPECT_EQ(refusal(head + "100,0.3\n"), "eff.csv:2: 2 cells where the heading has 3");
   EXPECT_EQ(refusal(head + "100\x1b[31m\n"),
-            "eff.csv:2: one cell only \"100\\x1b[31m\": a row has the comma-separated cells "
+            "eff.csv:2: one cell only \"100\\x1B[31m\": a row has the comma-separated cells "
             "energy_keV,total,peak");
   EXPECT_EQ(refusal(""), "eff.csv:1: no table: empty or only comments");
 }
