@@ -1,12 +1,12 @@
 #include "ensdf/build_scheme.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <map>
 
 #include "atomic/atomic.hpp"
+#include "core/number_text.hpp"
 #include "ensdf/number.hpp"
 
 namespace tcsum::ensdf {
@@ -15,12 +15,7 @@ namespace {
 
 constexpr double kPlacementTolerance = 1.0;  // keV, the least
 
-std::string num(double value) {
-  char buffer[32];
-  const auto r =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
-  return std::string(buffer, r.ptr);
-}
+std::string num(double value) { return text::significant(value, 6); }
 
 struct Node {
   double energy = 0.0;

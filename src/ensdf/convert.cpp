@@ -1,13 +1,13 @@
 #include "ensdf/convert.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <map>
 #include <numeric>
 
 #include "atomic/atomic.hpp"
+#include "core/number_text.hpp"
 #include "core/store.hpp"
 #include "ensdf/build_scheme.hpp"
 
@@ -22,12 +22,7 @@ namespace {
 constexpr int kMaxLevels = kDataSetLevels;
 constexpr int kMaxCaptureLevels = kCaptureDataSetLevels;
 
-std::string num(double value) {
-  char buffer[32];
-  const auto r =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
-  return std::string(buffer, r.ptr);
-}
+std::string num(double value) { return text::significant(value, 6); }
 
 struct Node {
   double energy = 0.0;
